@@ -1,0 +1,3 @@
+#include "common/GraphicsHooks.h"
+
+CGraphicsHooks g_graphicsHooks;

@@ -1,0 +1,25 @@
+// COptionList: the entries of one option file (or of the command line), in
+// the order they were written. Names are not unique; every lookup consults
+// only the first entry of a name, and its type alone decides whether the
+// value or the caller's default is returned.
+#pragma once
+
+#include <vector>
+
+#include "common/OptionEntry.h"
+
+class COptionList
+{
+public:
+    int GetInt(const char* name, int defaultValue, int* out = nullptr) const;
+    double GetDouble(const char* name, double defaultValue, double* out = nullptr) const;
+    float GetFloat(const char* name, float defaultValue, float* out = nullptr) const;
+    bool GetBool(const char* name, bool defaultValue, bool* out = nullptr) const;
+    const char* GetString(const char* name, const char* defaultValue,
+                          const char** out = nullptr) const;
+
+    // First entry named exactly `name` (byte for byte), or null.
+    const COptionEntry* Find(const char* name) const;
+
+    std::vector<COptionEntry> entries;
+};

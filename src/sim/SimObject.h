@@ -1,0 +1,28 @@
+// SimObject: one sphere, a solid object dropped by the event script or a
+// spray particle thrown by the surface. Plain value, copied whole.
+#pragma once
+
+#include <cstdint>
+
+#include "common/Vec3.h"
+
+enum ObjectKind : uint32_t
+{
+    OBJECT_SOLID = 0,
+    OBJECT_PARTICLE = 1,
+};
+
+struct SimObject
+{
+    float mass = 0.0f;
+    float radius = 0.0f;
+    Vec3 position;
+    Vec3 speed;         // per second
+    Vec3 acceleration;  // applied at the start of the next object pass
+    Vec3 color;         // red, green, blue in 0..1
+    const char* name = nullptr;  // owned by the "events.opt" list; null for particles
+    uint32_t kind = OBJECT_SOLID;
+
+    // Same object: both named and the names equal byte for byte.
+    bool IsSameObject(const SimObject& other) const;
+};

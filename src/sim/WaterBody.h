@@ -1,0 +1,90 @@
+// CWaterBody: the water of the basin as a height field of cells joined by
+// virtual pipes, the spheres and spray that move over it, and the timed
+// events that drop the spheres. Core library: no OpenGL here; drawing and
+// texture upload go through the graphics hooks.
+//
+// Frame: z up, basin centred on the origin. Grids are stored row by row,
+// element (x, y) at x + y * rowLength. Every quantity is a 32-bit float
+// except simulated time and dt, which are doubles.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "assets/3DSObject.h"
+#include "common/Drawable.h"
+#include "common/Vec3.h"
+#include "sim/SimEvent.h"
+#include "sim/SimObject.h"
+
+enum CellKind : int32_t
+{
+    CELL_WATER = 0,
+    CELL_WALL = 1,
+};
+
+struct Cell
+{
+    float height;          // water column, volume per cell area
+    float flow[8];         // volume per second toward direction k; positive leaves
+    bool pipeDone[8];      // pipe k already updated in this step
+    float pressure;        // external pressure from the latest object pass
+    float volumeChange;    // net volume gained in this step
+    int32_t kind;          // CellKind
+};
+
+class CWaterBody : public CDrawable
+{
+public:
+    CWaterBody() = default;
+    ~CWaterBody() override;
+    CWaterBody(const CWaterBody&) = delete;
+    CWaterBody& operator=(const CWaterBody&) = delete;
+
+    void Draw() override;  // through the graphics side's hook
+    bool Init() override;
+    void Release() override;
+
+    void AllocateGrid();
+    void Step(double dt);
+    void UpdatePipes(double dt);
+    void UpdateCornerHeights();
+    void UpdateCornerNormals();
+    void ThrowParticles(double dt);
+    void MoveObjects(double dt);
+    bool LoadEvents();
+    void FireEvents();
+
+    uint32_t iSimulationWidth = 0;
+    uint32_t iSimulationHeight = 0;
+    float dSimulationSizeX = 0.0f;
+    float dSimulationSizeY = 0.0f;
+    float dDefaultHeight = 0.0f;
+    float dFluidDensity = 0.0f;
+    float dGravity = 0.0f;
+    float dFriction = 0.0f;
+    float dWaterFriction = 0.0f;
+    int32_t iCrossSectionDivisor = 0;
+    int32_t iPipeDivisor = 0;
+    float dSpeedThresHold = 0.0f;
+    float dForceFactor = 0.0f;
+    float dParticleThresHold = 0.0f;
+    float fCellArea = 0.0f;
+    float fPipeCrossSection = 0.0f;
+    float fPipeLength = 0.0f;
+    float fDensityGravity = 0.0f;
+    float fDensityPipeLength = 0.0f;
+    float fRepresentationStep = 0.0f;
+    int8_t neighbourOffsets[16] = {};  // dx for directions 0..7, then dy
+    Cell* cells = nullptr;                     // W·H
+    float* cornerHeights = nullptr;            // (W−1)·(H−1)
+    float* previousCornerHeights = nullptr;    // (W−1)·(H−1)
+    Vec3* cornerNormals = nullptr;             // (W−1)·(H−1)
+    uint32_t waterTexture = 0xFFFFFFFFu;
+    uint32_t bottomTexture = 0xFFFFFFFFu;
+    C3DSObject bottomMesh;
+    uint8_t showCellGrid = 0;
+    std::vector<SimObject> objects;
+    std::vector<SimEvent> events;
+    double dElapsedTime = 0.0;
+};
