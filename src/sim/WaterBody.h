@@ -87,4 +87,8 @@ public:
     std::vector<SimObject> objects;
     std::vector<SimEvent> events;
     double dElapsedTime = 0.0;
+
+    // Worker threads for the grid stages, from "iThreads" (0: all cores).
+    // Results never depend on it.
+    int32_t iThreads = 0;
 };
