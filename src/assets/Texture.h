@@ -3,4 +3,10 @@
 
 #include <GL/gl.h>
 
+#include <cstdint>
+
 bool LoadTexture(GLuint* texture, const char* fileName);
+
+// LoadTexture with the signature of CGraphicsHooks::loadTexture, for the
+// program to install at start-up.
+bool LoadTextureHook(uint32_t* texture, const char* fileName);
