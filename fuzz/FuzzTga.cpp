@@ -1,0 +1,24 @@
+// TGA reader: the bytes are a whole file. A 24-bit image that loads is
+// written back through both packet writers, which must accept it.
+#include <cstdio>
+
+#include "FuzzTarget.h"
+#include "assets/TgaImage.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    std::FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
+    if (file == nullptr)
+        return 0;
+    CTgaImage image;
+    const bool loaded = CTgaImage::TgaImageRead(file, &image);
+    std::fclose(file);
+    if (loaded && image.bitsPerPixel == 24 && image.data != nullptr)
+    {
+        (void)CTgaImage::TgaImageSave("/dev/null", &image, true);
+        (void)CTgaImage::TgaImageSave("/dev/null", &image, false);
+    }
+    return 0;
+}
