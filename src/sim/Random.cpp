@@ -1,0 +1,22 @@
+// The particle generator: state = state * 214013 + 2531011 (mod 2^32),
+// starting from 1; each value is bits 16 to 30 of the new state.
+#include "sim/Random.h"
+
+#include <cstdint>
+
+namespace
+{
+uint32_t g_randomState = 1u;
+}
+
+int NextRandom()
+{
+    // Unsigned arithmetic wraps modulo 2^32 by definition.
+    g_randomState = g_randomState * 214013u + 2531011u;
+    return static_cast<int>((g_randomState >> 16) & 0x7FFFu);
+}
+
+void ResetRandom()
+{
+    g_randomState = 1u;
+}

@@ -1,0 +1,217 @@
+// CSimFixture: temporary working directory, option texts and tiny assets
+// for a CWaterBody under test.
+#include "SimFixture.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "app/Log.h"
+#include "assets/TgaImage.h"
+#include "config/OptionsParser.h"
+#include "sim/Random.h"
+
+namespace
+{
+void AppendU32(std::string& out, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFFu));
+}
+
+void AppendF32(std::string& out, float f)
+{
+    uint32_t v;
+    std::memcpy(&v, &f, sizeof v);
+    AppendU32(out, v);
+}
+
+// 4 x 3 pixels, no symmetry, so nothing depends on a lucky layout.
+void WriteTexture(const char* name)
+{
+    CTgaImage image;
+    if (!image.Allocate(4, 3, 24))
+        throw std::runtime_error("SimFixture: cannot allocate the texture");
+    for (int i = 0; i < 4 * 3 * 3; ++i)
+        image.data[i] = static_cast<unsigned char>(i * 7);
+    if (!CTgaImage::TgaImageSave(name, &image, false))
+        throw std::runtime_error("SimFixture: cannot write the texture");
+}
+
+struct Hasher
+{
+    uint64_t value = 1469598103934665603ull;
+    void Bytes(const void* p, size_t n)
+    {
+        const unsigned char* b = static_cast<const unsigned char*>(p);
+        for (size_t i = 0; i < n; ++i)
+        {
+            value ^= b[i];
+            value *= 1099511628211ull;
+        }
+    }
+    template <typename T>
+    void Value(const T& v) { Bytes(&v, sizeof v); }
+    void Vector(const Vec3& v) { Value(v.x); Value(v.y); Value(v.z); }
+    void Object(const SimObject& o)
+    {
+        Value(o.mass);
+        Value(o.radius);
+        Vector(o.position);
+        Vector(o.speed);
+        Vector(o.acceleration);
+        Vector(o.color);
+        if (o.name)
+            Bytes(o.name, std::strlen(o.name) + 1);
+        Value(o.kind);
+    }
+};
+}  // namespace
+
+std::string SimFixtureMeshBytes()
+{
+    std::string bytes = {7, 21, 0, 3, 0, 1, 0};
+    const float vertices[9] = {-0.5f, -0.5f, 0.0f, 0.5f, -0.5f, 0.0f, 0.0f, 0.5f, 0.0f};
+    for (float v : vertices)
+        AppendF32(bytes, v);
+    for (int i = 0; i < 3; ++i)
+    {
+        AppendF32(bytes, 0.0f);
+        AppendF32(bytes, 0.0f);
+        AppendF32(bytes, 1.0f);
+    }
+    for (uint32_t i = 0; i < 3; ++i)
+        AppendU32(bytes, i);
+    return bytes;
+}
+
+CSimFixture::CSimFixture(const std::string& simulationOpt, const std::string& eventsOpt)
+{
+    SimFixtureFiles files;
+    files.simulationOpt = simulationOpt;
+    files.eventsOpt = eventsOpt;
+    Setup(files);
+}
+
+CSimFixture::CSimFixture(const SimFixtureFiles& files)
+{
+    Setup(files);
+}
+
+void CSimFixture::Setup(const SimFixtureFiles& files)
+{
+    char cwd[4096];
+    if (!getcwd(cwd, sizeof cwd))
+        throw std::runtime_error("SimFixture: getcwd failed");
+    previousDirectory = cwd;
+
+    std::string pattern = (std::filesystem::temp_directory_path() / "ripplex-sim-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("SimFixture: mkdtemp failed");
+    directory = pattern;
+    if (chdir(directory.c_str()) != 0)
+        throw std::runtime_error("SimFixture: chdir failed");
+
+    if (files.writeSimulationOpt)
+        WriteFile("simulation.opt", files.simulationOpt);
+    if (files.writeEventsOpt)
+        WriteFile("events.opt", files.eventsOpt);
+    if (files.writeMesh)
+        WriteFile("null.obj", SimFixtureMeshBytes());
+    if (files.writeTexture)
+        WriteTexture("null.tga");
+
+    CLog::Close(0);
+    CLog::Open(0, "error.log");
+    COptionsParser::ClearCache();
+    ResetRandom();
+    if (files.init)
+        initialised = body.Init();
+}
+
+CSimFixture::~CSimFixture()
+{
+    CLog::Close(0);
+    COptionsParser::ClearCache();
+    if (chdir(previousDirectory.c_str()) != 0)
+        std::fprintf(stderr, "SimFixture: cannot return to %s\n", previousDirectory.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(directory, ignored);
+}
+
+void CSimFixture::WriteFile(const std::string& name, const std::string& bytes) const
+{
+    std::ofstream out(directory + "/" + name, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("SimFixture: cannot write " + name);
+}
+
+std::string CSimFixture::LogText() const
+{
+    std::ifstream in(directory + "/error.log", std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+Cell& CSimFixture::CellAt(uint32_t x, uint32_t y)
+{
+    return body.cells[x + y * body.iSimulationWidth];
+}
+
+float CSimFixture::CornerHeightAt(uint32_t x, uint32_t y) const
+{
+    return body.cornerHeights[x + y * (body.iSimulationWidth - 1)];
+}
+
+const Vec3& CSimFixture::CornerNormalAt(uint32_t x, uint32_t y) const
+{
+    return body.cornerNormals[x + y * (body.iSimulationWidth - 1)];
+}
+
+void CSimFixture::Run(int steps, double dt)
+{
+    for (int i = 0; i < steps; ++i)
+        body.Step(dt);
+}
+
+uint64_t CSimFixture::StateHash() const
+{
+    Hasher h;
+    h.Value(body.dElapsedTime);
+    const size_t cellCount = size_t(body.iSimulationWidth) * body.iSimulationHeight;
+    for (size_t i = 0; body.cells && i < cellCount; ++i)
+    {
+        const Cell& c = body.cells[i];
+        h.Value(c.height);
+        h.Bytes(c.flow, sizeof c.flow);
+        h.Value(c.pressure);
+        h.Value(c.kind);
+    }
+    const size_t cornerCount =
+        size_t(body.iSimulationWidth - 1) * (body.iSimulationHeight - 1);
+    for (size_t i = 0; body.cornerHeights && i < cornerCount; ++i)
+    {
+        h.Value(body.cornerHeights[i]);
+        h.Vector(body.cornerNormals[i]);
+    }
+    for (const SimObject& o : body.objects)
+        h.Object(o);
+    for (const SimEvent& e : body.events)
+    {
+        h.Value(e.type);
+        h.Value(e.time);
+        h.Value(e.once);
+        h.Value(e.addTime);
+        h.Value(e.addObject);
+        h.Object(e.object);
+    }
+    return h.value;
+}
