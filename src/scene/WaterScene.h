@@ -1,0 +1,53 @@
+// CWaterScene: the program's one scene. It owns the water simulation and
+// makes a viewer of it: a free camera, the lighting, real-time running
+// (F2), single steps (F1), frame-sequence recording (F4) and the cell-grid
+// view (F9). Settings come from "scene.opt". Graphics side.
+#pragma once
+
+#include <cstdint>
+
+#include "app/Scene.h"
+#include "app/Timer.h"
+#include "assets/TgaImage.h"
+#include "sim/WaterBody.h"
+
+class CWaterScene : public CScene
+{
+public:
+    bool Init() override;
+    void Release() override;
+    void Display() override;
+    void IdleScene() override;
+    int GetEventMask() override;
+    void KeyboardMove(int key, int x, int y) override;
+    void KeyStroke(unsigned char key, int x, int y) override;
+    void MouseMove(int x, int y) override;
+    void MouseClic(int button, int state, int x, int y) override;
+
+    // Unattended recording (command line "--record N"): recording starts as
+    // if F4 had been pressed once the window has been drawn, and the program
+    // quits with status 0 after `frames` frames. 0 or less: off.
+    void RecordThenQuit(int frames);
+
+    float fRotationDivisor = 0.0f;  // radians per pixel of drag
+    float fStep = 0.0f;             // world units per camera key press
+    int32_t iMouseX = 0;
+    int32_t iMouseY = 0;
+    CWaterBody simulation;
+    CTimer timer;
+    bool bRunning = false;
+    bool bRecording = false;
+    int32_t iFrameNumber = 0;       // number of the next recorded frame
+    CTgaImage captureImage;         // reused for every recorded frame
+
+private:
+    void InitCamera();
+    void InitLighting();
+    void ToggleRunning();
+    void ToggleRecording();
+    void RecordFrame();
+    bool MoveCamera(int key);
+
+    int framesToRecord = 0;         // unattended recording; 0: off
+    bool unattendedStarted = false;
+};
