@@ -17,6 +17,8 @@
 #include "sim/SimEvent.h"
 #include "sim/SimObject.h"
 
+class CGridWorkers;
+
 enum CellKind : int32_t
 {
     CELL_WATER = 0,
@@ -45,7 +47,7 @@ public:
     bool Init() override;
     void Release() override;
 
-    void AllocateGrid();
+    bool AllocateGrid();  // false (grid left empty) when the sizes cannot be allocated
     void Step(double dt);
     void UpdatePipes(double dt);
     void UpdateCornerHeights();
@@ -91,4 +93,13 @@ public:
     // Worker threads for the grid stages, from "iThreads" (0: all cores).
     // Results never depend on it.
     int32_t iThreads = 0;
+
+    // Grid-stage machinery (WaterGrid.cpp): the worker pool, made on first
+    // use and freed by Release, and whether the pipe stage has already set
+    // every cell's pressure back to 0 during the current step.
+    CGridWorkers* pGridWorkers = nullptr;
+    bool bPressureCleared = false;
+    // Sets every cell's pressure to 0, walls included; free when the pipe
+    // stage of this step already did it.
+    void ClearPressure();
 };
