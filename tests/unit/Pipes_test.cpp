@@ -1,0 +1,250 @@
+// The grid and its pipe stage: allocation, a raised cell spreading to its
+// neighbours, a basin at rest, volume conservation, friction, and walls.
+// Expected values come from the pipe formula written out here, not from
+// running the stage twice.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "ReferenceStages.h"
+#include "SimFixture.h"
+
+namespace
+{
+
+constexpr double kDt = 0.03;
+
+double WaterVolume(const CWaterBody& body)
+{
+    double volume = 0.0;
+    for (uint32_t i = 0; i < body.iSimulationWidth * body.iSimulationHeight; ++i)
+        if (body.cells[i].kind == CELL_WATER)
+            volume += double(body.cells[i].height) * body.fCellArea;
+    return volume;
+}
+
+// A wavy surface and pressures of both signs, the same every time.
+void MakeStorm(CSimFixture& f)
+{
+    for (uint32_t y = 1; y + 1 < f.body.iSimulationHeight; ++y)
+        for (uint32_t x = 1; x + 1 < f.body.iSimulationWidth; ++x)
+        {
+            Cell& c = f.CellAt(x, y);
+            c.height += 0.05f * std::sin(0.7f * x) * std::cos(0.45f * y);
+            c.pressure = ((x * 7 + y * 3) % 5 == 0) ? 0.3f * float(x % 3) - 0.25f : 0.0f;
+        }
+}
+
+}  // namespace
+
+TEST(GridAllocation, BorderCellsAreWallsAndEveryCellStartsLevelAndStill)
+{
+    CSimFixture f("iSimulationWidth = 7; iSimulationHeight = 5; dDefaultHeight = 0.75;");
+    ASSERT_TRUE(f.initialised);
+    for (uint32_t y = 0; y < 5; ++y)
+        for (uint32_t x = 0; x < 7; ++x)
+        {
+            const Cell& c = f.CellAt(x, y);
+            bool border = x == 0 || y == 0 || x == 6 || y == 4;
+            EXPECT_EQ(c.kind, border ? CELL_WALL : CELL_WATER) << x << "," << y;
+            EXPECT_EQ(c.height, 0.75f);
+            EXPECT_EQ(c.pressure, 0.0f);
+            EXPECT_EQ(c.volumeChange, 0.0f);
+            for (int k = 0; k < 8; ++k)
+            {
+                EXPECT_EQ(c.flow[k], 0.0f);
+                EXPECT_FALSE(c.pipeDone[k]);
+            }
+        }
+}
+
+TEST(GridAllocation, ImpossibleSizesAreRefusedAndLeaveNoGrid)
+{
+    CSimFixture f("");
+    ASSERT_TRUE(f.initialised);
+    const uint32_t sizes[][2] = {{0, 10}, {10, 0}, {1, 10}, {0xFFFFFFFFu, 0xFFFFFFFFu}, {1u << 16, 1u << 16}};
+    for (const auto& size : sizes)
+    {
+        f.body.iSimulationWidth = size[0];
+        f.body.iSimulationHeight = size[1];
+        EXPECT_FALSE(f.body.AllocateGrid()) << size[0] << "x" << size[1];
+        EXPECT_EQ(f.body.cells, nullptr);
+        EXPECT_EQ(f.body.cornerHeights, nullptr);
+        EXPECT_EQ(f.body.previousCornerHeights, nullptr);
+        EXPECT_EQ(f.body.cornerNormals, nullptr);
+        // Every stage copes with the missing grid.
+        f.body.UpdatePipes(kDt);
+        f.body.UpdateCornerHeights();
+        f.body.UpdateCornerNormals();
+        f.body.ClearPressure();
+    }
+    EXPECT_NE(f.LogText().find("CWaterBody::AllocateGrid -- "), std::string::npos);
+    f.body.Release();
+    f.body.Release();  // twice is harmless
+    f.body.iSimulationWidth = 4;
+    f.body.iSimulationHeight = 3;
+    EXPECT_TRUE(f.body.AllocateGrid());
+    EXPECT_NE(f.body.cells, nullptr);
+}
+
+TEST(Pipes, RaisedCellSpreadsEquallyToItsEightNeighbours)
+{
+    CSimFixture f("");  // 50 x 50 over 1 x 1, density and gravity 1, no friction
+    ASSERT_TRUE(f.initialised);
+    const double area = 1.0 / 2500.0, length = 1.0 / 50.0, rise = 0.1;
+    // One step from rest: flow = dt·A·ρg·Δh / (ρ·L) in each pipe, and dt
+    // times that volume leaves through each of the eight pipes.
+    const double flow = kDt * area * rise / length;
+    const double drop = 8.0 * flow * kDt / area;  // 0.036
+    const double gain = flow * kDt / area;        // 0.0045
+    ASSERT_NEAR(drop, 0.036, 1e-12);
+
+    f.CellAt(20, 30).height += float(rise);
+    f.body.UpdatePipes(kDt);
+
+    EXPECT_NEAR(f.CellAt(20, 30).height, 1.0 + rise - drop, 2e-6);
+    for (int k = 0; k < 8; ++k)
+    {
+        const int dx = f.body.neighbourOffsets[k], dy = f.body.neighbourOffsets[8 + k];
+        const Cell& n = f.CellAt(20 + dx, 30 + dy);
+        EXPECT_NEAR(n.height, 1.0 + gain, 2e-6) << "direction " << k;
+        EXPECT_NEAR(f.CellAt(20, 30).flow[k], flow, flow * 1e-5);
+        EXPECT_EQ(n.flow[7 - k], -f.CellAt(20, 30).flow[k]);
+        EXPECT_TRUE(f.CellAt(20, 30).pipeDone[k]);
+        EXPECT_TRUE(n.pipeDone[7 - k]);
+    }
+    EXPECT_EQ(f.CellAt(22, 30).height, 1.0f);  // two cells away: untouched for now
+}
+
+TEST(Pipes, BasinAtRestStaysExactlyAtRest)
+{
+    CSimFixture f("iSimulationWidth = 31; iSimulationHeight = 24; dDefaultHeight = 0.6;");
+    ASSERT_TRUE(f.initialised);
+    for (int step = 0; step < 50; ++step)
+        f.body.Step(kDt);
+    for (uint32_t y = 0; y < 24; ++y)
+        for (uint32_t x = 0; x < 31; ++x)
+        {
+            ASSERT_EQ(f.CellAt(x, y).height, 0.6f) << x << "," << y;
+            for (float flow : f.CellAt(x, y).flow)
+                ASSERT_EQ(flow, 0.0f);
+        }
+    for (uint32_t y = 0; y < 23; ++y)
+        for (uint32_t x = 0; x < 30; ++x)
+        {
+            ASSERT_EQ(f.CornerHeightAt(x, y), 0.6f);
+            const Vec3& n = f.CornerNormalAt(x, y);
+            ASSERT_EQ(n.x, 0.0f);
+            ASSERT_EQ(n.y, 0.0f);
+            ASSERT_EQ(n.z, 1.0f);
+        }
+}
+
+TEST(Pipes, StormConservesTheWaterAndMatchesThePlainLoops)
+{
+    // Odd sizes so that bands and rows never line up evenly.
+    const char* options = "iSimulationWidth = 131; iSimulationHeight = 97; iThreads = 3;";
+    CSimFixture fast(options);
+    ASSERT_TRUE(fast.initialised);
+    auto referenceBody = std::make_unique<CWaterBody>();  // same directory and options
+    CWaterBody& reference = *referenceBody;
+    ASSERT_TRUE(reference.Init());
+    MakeStorm(fast);
+    const size_t cellCount = size_t(131) * 97;
+    std::memcpy(reference.cells, fast.body.cells, cellCount * sizeof(Cell));
+
+    const double before = WaterVolume(fast.body);
+    for (int step = 0; step < 40; ++step)
+    {
+        fast.body.UpdatePipes(kDt);
+        ReferenceUpdatePipes(reference, kDt);
+        for (size_t i = 0; i < cellCount; ++i)
+        {
+            const Cell& a = fast.body.cells[i];
+            const Cell& b = reference.cells[i];
+            ASSERT_EQ(a.height, b.height) << "cell " << i << " step " << step;
+            ASSERT_EQ(0, std::memcmp(a.flow, b.flow, sizeof a.flow)) << "cell " << i;
+            ASSERT_EQ(0, std::memcmp(a.pipeDone, b.pipeDone, sizeof a.pipeDone)) << "cell " << i;
+            ASSERT_EQ(a.volumeChange, b.volumeChange) << "cell " << i;
+        }
+    }
+    // Flows are exactly opposite at both ends, so only the rounding of the
+    // float heights and volume changes moves the total: a few ulps per cell.
+    const double after = WaterVolume(fast.body);
+    EXPECT_NEAR(after, before, before * 1e-6);
+    EXPECT_NE(fast.CellAt(60, 50).height, 1.0f);  // the storm did move water
+}
+
+TEST(Pipes, FrictionOfOneStepOrMoreStopsEveryPipe)
+{
+    for (const char* friction : {"dFriction = 40.0;", "dFriction = 100.0;"})
+    {
+        CSimFixture f(friction);  // 40 · 0.025 = 1 exactly: d = 0
+        ASSERT_TRUE(f.initialised);
+        MakeStorm(f);
+        for (int step = 0; step < 3; ++step)
+        {
+            f.body.UpdatePipes(0.025);
+            for (uint32_t i = 0; i < 2500; ++i)
+                for (float flow : f.body.cells[i].flow)
+                    ASSERT_EQ(std::fabs(flow), 0.0f) << friction << " cell " << i;
+        }
+    }
+}
+
+TEST(Pipes, WallsNeverChangeAndTheCellsBesideThemExchangeNothingWithThem)
+{
+    CSimFixture f("iSimulationWidth = 12; iSimulationHeight = 9;");
+    ASSERT_TRUE(f.initialised);
+    // Raise the walls and the cells beside them: a wall taking part would
+    // move water at once.
+    for (uint32_t y = 0; y < 9; ++y)
+        for (uint32_t x = 0; x < 12; ++x)
+        {
+            Cell& c = f.CellAt(x, y);
+            bool border = x == 0 || y == 0 || x == 11 || y == 8;
+            c.height = border ? 5.0f : (x == 1 || y == 1 ? 1.3f : 1.0f);
+            if (border)
+                c.pressure = 2.0f;
+        }
+    const double before = WaterVolume(f.body);
+    for (int step = 0; step < 20; ++step)
+    {
+        f.body.UpdatePipes(kDt);
+        for (uint32_t y = 0; y < 9; ++y)
+            for (uint32_t x = 0; x < 12; ++x)
+            {
+                const Cell& c = f.CellAt(x, y);
+                bool border = x == 0 || y == 0 || x == 11 || y == 8;
+                if (border)
+                {
+                    ASSERT_EQ(c.height, 5.0f);
+                    for (int k = 0; k < 8; ++k)
+                    {
+                        ASSERT_EQ(c.flow[k], 0.0f);
+                        ASSERT_FALSE(c.pipeDone[k]);
+                    }
+                    continue;
+                }
+                for (int k = 0; k < 8; ++k)
+                {
+                    const Cell& n = f.CellAt(x + f.body.neighbourOffsets[k],
+                                             y + f.body.neighbourOffsets[8 + k]);
+                    if (n.kind == CELL_WALL)
+                    {
+                        ASSERT_EQ(c.flow[k], 0.0f) << x << "," << y << " toward " << k;
+                        ASSERT_FALSE(c.pipeDone[k]);
+                    }
+                    else
+                        ASSERT_TRUE(c.pipeDone[k]);
+                }
+            }
+    }
+    // 70 water cells, 16 of them (column 1 and row 1) raised by 0.3; what
+    // flowed stayed among them.
+    EXPECT_NEAR(before, (70 + 16 * 0.3) * f.body.fCellArea, 1e-7);
+    EXPECT_NEAR(WaterVolume(f.body), before, before * 1e-6);
+    EXPECT_NE(f.CellAt(1, 4).height, 1.3f);
+}
