@@ -103,7 +103,7 @@ dGravity = 9.81;
 
 // Damping rate of the flows in the pipes, per second: higher values calm
 // the waves sooner.
-dFriction = 0.5;
+dFriction = 1.0;
 
 // Damping rate of the speed of a ball in the water, per second.
 dWaterFriction = 2.0;
@@ -114,10 +114,10 @@ dSpeedThresHold = 0.05;
 
 // Factor from a ball's vertical momentum to the pressure it puts on the
 // cells under it: the size of the waves it makes.
-dForceFactor = 20.0;
+dForceFactor = 10.0;
 
 // The surface throws spray where it rises faster than this, per second.
-dParticleThresHold = 1.0;
+dParticleThresHold = 1.5;
 
 // Kept for compatibility; nothing depends on it.
 fRepresentationStep = 0.05;
