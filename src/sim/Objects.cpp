@@ -123,7 +123,7 @@ SimObject MakeParticle(const CWaterBody& b, const GridFrame& f, uint32_t x, uint
 }
 
 // Grid positions a (or b) whose cells a disc can cover, clipped to
-// [-half, count - half - 1]. Widened by one cell plus a relative margin far
+// [-half, half - 1] (for an odd count the last row is never pressed). Widened by one cell plus a relative margin far
 // above float rounding, so it holds every position the float test of
 // PressDisc accepts: the box scan finds exactly the cells of a whole-grid
 // scan. Non-finite inputs give the whole range (the test decides alone).
@@ -133,10 +133,10 @@ struct Span
     int32_t last;  // inclusive; first > last when empty
 };
 
-Span DiscSpan(float centre, float radius, float step, float extent, int32_t half, uint32_t count)
+Span DiscSpan(float centre, float radius, float step, float extent, int32_t half)
 {
     const int32_t lo = -half;
-    const int32_t hi = int32_t(count) - half - 1;
+    const int32_t hi = half - 1;
     if (!std::isfinite(centre) || !std::isfinite(radius))
         return {lo, hi};
     const double c = centre;
@@ -163,8 +163,8 @@ void PressDisc(CWaterBody& body, const GridFrame& f, const SimObject& o)
 {
     const float force = body.dForceFactor * o.speed.z * o.mass / body.fCellArea;
     const float radiusSquared = o.radius * o.radius;
-    const Span sa = DiscSpan(o.position.x, o.radius, f.dx, body.dSimulationSizeX, f.halfWidth, f.width);
-    const Span sb = DiscSpan(o.position.y, o.radius, f.dy, body.dSimulationSizeY, f.halfHeight, f.height);
+    const Span sa = DiscSpan(o.position.x, o.radius, f.dx, body.dSimulationSizeX, f.halfWidth);
+    const Span sb = DiscSpan(o.position.y, o.radius, f.dy, body.dSimulationSizeY, f.halfHeight);
     int32_t n = 0;
     for (int32_t a = sa.first; a <= sa.last; ++a)
         for (int32_t b = sb.first; b <= sb.last; ++b)
