@@ -47,17 +47,19 @@ void PutPixel(CTgaImage& image, int x, int y, const Colour& colour)
 
 // ---------------------------------------------------------------------------
 // Water: a sphere map of the sky. Its centre is what the surface reflects
-// straight back to the viewer, its rim what lies behind, so a calm basin
-// seen from above shows the pale zenith and waves bring in the deep blue.
+// straight back to the viewer, its rim what lies behind. The shipped camera
+// looks down at about 37 degrees, so a calm surface samples a ring near
+// radius 0.8: the sky stays pale out to 0.75 and only the steep faces of
+// the waves reach the deep blue of the rim.
 
 Colour SkyGradient(double radius)
 {
     const Colour zenith = {236, 246, 255};
-    const Colour middle = {104, 168, 232};
+    const Colour middle = {118, 178, 236};
     const Colour rim = {18, 54, 132};
-    if (radius < 0.55)
-        return Mix(zenith, middle, SmoothStep(0.0, 0.55, radius));
-    return Mix(middle, rim, SmoothStep(0.55, 1.0, radius));
+    if (radius < 0.75)
+        return Mix(zenith, middle, SmoothStep(0.0, 0.75, radius));
+    return Mix(middle, rim, SmoothStep(0.75, 1.0, radius));
 }
 
 Colour WaterPixel(int x, int y)
@@ -71,7 +73,7 @@ Colour WaterPixel(int x, int y)
 
     // Soft clouds, thinning out towards the rim.
     double cloudNoise = TileableFractalNoise(0.5 + 0.5 * nx, 0.5 + 0.5 * ny, 3, 4, 17);
-    double cloud = SmoothStep(0.56, 0.82, cloudNoise) * (1.0 - SmoothStep(0.7, 1.0, radius));
+    double cloud = SmoothStep(0.56, 0.82, cloudNoise) * (1.0 - SmoothStep(0.85, 1.0, radius));
     sky = Mix(sky, Colour{250, 251, 255}, 0.75 * cloud);
 
     // A sun highlight a little off the centre.
