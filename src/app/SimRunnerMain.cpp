@@ -1,8 +1,9 @@
 // ripplex-sim: the water simulation without a window. It enters a working
 // directory, initialises the CWaterBody exactly as the program does (same
 // option files, assets and messages), runs a fixed number of steps and
-// prints one summary line every K steps and after the last one; it can also
-// dump the final cell heights.
+// prints one summary line after the last step (and, with --every K, also
+// before the first and every K steps); it can also dump the final cell
+// heights.
 //
 //   ripplex-sim --directory DIR --steps N [--dt SECONDS] [--heights FILE] [--every K]
 //
@@ -39,7 +40,7 @@ const char* const USAGE =
     "  N        number of steps, an integer >= 0\n"
     "  SECONDS  step length, > 0 (default 0.03); write fractions with a '.'\n"
     "  FILE     receives the final heights, W*H little-endian float32\n"
-    "  K        also print the summary every K steps, an integer >= 1\n";
+    "  K        also print the summary before the first step and every K steps, >= 1\n";
 
 struct RunSettings
 {
@@ -199,6 +200,8 @@ int main(int argc, char** argv)
         return EXIT_FAILED;
     }
 
+    if (settings.every > 0 && settings.steps > 0)
+        PrintSummary(body);  // the starting point the later lines compare with
     for (int step = 1; step <= settings.steps; ++step)
     {
         body.Step(settings.dt);
