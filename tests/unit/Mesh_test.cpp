@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -403,6 +404,53 @@ TEST_F(MeshTest, ShippedBottomFacesUpAndStaysUnderTheWater)
         double agreement = (s[0] * n[0] + s[1] * n[1] + s[2] * n[2]) / length;
         EXPECT_GT(agreement, 0.99) << "vertex " << v;
     }
+}
+
+}  // namespace
+
+namespace
+{
+
+// Damaged copies of a valid mesh (fixed seed): a read either fails and
+// keeps the object, or gives arrays whose sizes match the counts and whose
+// indices all name a vertex, so drawing can never read past them.
+TEST_F(MeshTest, RandomlyDamagedFilesNeverGiveInconsistentArrays)
+{
+    MeshFile source;
+    source.vertexCount = 4;
+    source.triangleCount = 2;
+    source.texFlag = 1;
+    source.vertices = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
+    source.normals = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1};
+    source.texCoords = {0, 0, 1, 0, 1, 1, 0, 1};
+    source.indices = {0, 1, 2, 0, 2, 3};
+    const Bytes valid = source.Encode();
+    std::mt19937 random(77);
+    int accepted = 0;
+    for (int round = 0; round < 3000; ++round)
+    {
+        Bytes file = valid;
+        int damages = 1 + int(random() % 4);
+        for (int d = 0; d < damages; ++d)
+            file[random() % file.size()] = static_cast<unsigned char>(random());
+        if (random() % 4 == 0)
+            file.resize(random() % file.size());
+        C3DSObject mesh;
+        if (!ReadFromBytes(file, mesh))
+        {
+            ASSERT_EQ(mesh.vertexCount, 0);
+            ASSERT_TRUE(mesh.vertices.empty());
+            continue;
+        }
+        ++accepted;
+        ASSERT_EQ(mesh.vertices.size(), 3 * size_t(mesh.vertexCount));
+        ASSERT_EQ(mesh.normals.size(), 3 * size_t(mesh.vertexCount));
+        ASSERT_EQ(mesh.texCoords.size(), mesh.hasTexCoords ? 2 * size_t(mesh.vertexCount) : 0u);
+        ASSERT_EQ(mesh.indices.size(), 3 * size_t(mesh.triangleCount));
+        for (uint32_t index : mesh.indices)
+            ASSERT_LT(index, uint32_t(mesh.vertexCount));
+    }
+    EXPECT_GT(accepted, 0);  // damage to the float values alone still loads
 }
 
 }  // namespace

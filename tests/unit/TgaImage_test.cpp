@@ -540,3 +540,43 @@ TEST_F(TgaImageTest, ShippedTexturesLoad)
 }
 
 }  // namespace
+
+namespace
+{
+
+// Damaged copies of valid files (fixed seed): every read either fails and
+// leaves the image without buffer, or succeeds with a buffer of exactly
+// the size its header gives (the sanitizer build checks the accesses).
+TEST_F(TgaImageTest, RandomlyDamagedFilesNeverOverrun)
+{
+    CTgaImage source;
+    FillWithPaletteNoise(source, 13, 7, 5);
+    Bytes raw = SaveToBytes(source, false);
+    Bytes rle = SaveToBytes(source, true);
+    std::mt19937 random(2024);
+    for (int round = 0; round < 3000; ++round)
+    {
+        Bytes file = (round % 2) ? rle : raw;
+        int damages = 1 + int(random() % 6);
+        for (int d = 0; d < damages; ++d)
+            file[random() % file.size()] = static_cast<unsigned char>(random());
+        if (random() % 3 == 0)
+            file.resize(random() % file.size());
+        CTgaImage image;
+        if (!ReadFromBytes(file, &image))
+        {
+            ASSERT_EQ(image.data, nullptr);
+            continue;
+        }
+        ASSERT_TRUE(image.bitsPerPixel == 24 || image.bitsPerPixel == 32);
+        size_t bytes = size_t(image.width) * image.height * image.bitsPerPixel / 8;
+        ASSERT_LE(size_t(image.width) * image.height, size_t(64) << 20);
+        // Touch every byte the image claims to have.
+        unsigned sum = 0;
+        for (size_t i = 0; i < bytes; ++i)
+            sum += image.data[i];
+        (void)sum;
+    }
+}
+
+}  // namespace
