@@ -107,9 +107,12 @@ public:
     // A pixel of the caller's R, G, B buffer, written as B, G, R.
     void PutPixel(const unsigned char* rgb)
     {
-        Put(rgb[2]);
-        Put(rgb[1]);
-        Put(rgb[0]);
+        if (m_used + 3 > sizeof(m_buffer))
+            Flush();
+        m_buffer[m_used] = rgb[2];
+        m_buffer[m_used + 1] = rgb[1];
+        m_buffer[m_used + 2] = rgb[0];
+        m_used += 3;
     }
 
     void Flush()
