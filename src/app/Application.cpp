@@ -1,16 +1,23 @@
-// CApplication: the start-up sequence and the orderly way out.
+// CApplication: the start-up sequence, the main loop and the orderly way out.
 //
 // Start-up runs in a fixed order: system report, log files, command line,
-// working directory, then the graphics side (GLUT, window, callbacks, scene,
-// main loop). Every fatal failure writes one line to "error.log" and ends
-// the process: -2 for everything here, -1 for GLUT.
+// working directory, GLUT, window and OpenGL state, callbacks, the scene,
+// then the GLUT main loop. Every fatal failure writes one line to
+// "error.log" and ends the process: -1 when GLUT cannot start, -2 for
+// everything else.
 //
 // Deliberately not done here: the GLUT callbacks (ApplicationCallbacks.cpp)
-// and the scene itself (Scene.cpp, the scene directory).
+// and the scene itself (Scene.cpp, the scene directory). The released scene
+// is not destroyed: the process ends right after.
 #include "app/Application.h"
 
+#include <GL/freeglut.h>
+
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
+#include <vector>
 
 #include <unistd.h>
 
@@ -18,12 +25,56 @@
 #include "app/Log.h"
 #include "app/Scene.h"
 #include "app/SystemInfo.h"
+#include "assets/MeshDraw.h"
+#include "assets/Texture.h"
+#include "common/GraphicsHooks.h"
+#include "graphics/Graphics.h"
+#include "scene/WaterBodyDraw.h"
+#include "scene/WaterScene.h"
 
 CScene* g_pCurrentScene = nullptr;
 
 namespace
 {
+constexpr int EXIT_GLUT_FAILURE = -1;
 constexpr int EXIT_START_UP_FAILURE = -2;
+
+// True while glutInit runs: freeglut reports a display it cannot open
+// through the error function, and would go on without one if it returned.
+bool g_startingGLUT = false;
+
+// Set once the process is ending. freeglut destroys its window from an exit
+// handler of its own and calls the close callback then: that must not start
+// a second exit, nor change the exit status.
+bool g_quitting = false;
+
+void MarkQuitting()
+{
+    g_quitting = true;
+}
+
+// freeglut's fatal errors. While GLUT starts, it is the start-up failure of
+// GLUT; later (a window that cannot be made, say) freeglut's own text goes
+// to standard error and the process ends, as freeglut itself would end it.
+void OnGLUTError(const char* format, va_list arguments)
+{
+    if (g_startingGLUT)
+    {
+        CLog::Write("CApplication::Init -- Erreur \xE0 l'initialisation de GLUT");
+        exit(EXIT_GLUT_FAILURE);
+    }
+    std::fputs("freeglut: ", stderr);
+    std::vfprintf(stderr, format, arguments);
+    std::fputc('\n', stderr);
+    exit(1);
+}
+
+// Closing the window is the same orderly way out as Escape.
+void CloseFunc()
+{
+    if (!g_quitting)
+        CApplication::Quit();
+}
 
 // Both logs go to the start directory, before it is changed. A log that
 // cannot be created only means that nothing gets logged.
@@ -48,6 +99,58 @@ void EnterWorkingDirectory(const CCommandLine& commandLine)
         exit(EXIT_START_UP_FAILURE);
     }
 }
+
+void InitGraphics()
+{
+    if (CGraphics::Init())
+        return;
+    CLog::Write("CApplication::Init -- Erreur \xE0 l'initialisation graphique");
+    int code = CGraphics::iErrorCode;
+    CGraphics::iErrorCode = CGraphics::ERROR_NONE;
+    if (code != CGraphics::ERROR_NONE)
+    {
+        CLog::Write("CApplication::Init -- Message d'erreur:%s", CGraphics::sErrorMessage.c_str());
+        exit(EXIT_START_UP_FAILURE);
+    }
+}
+
+void RegisterCallbacks()
+{
+    glutDisplayFunc(CApplication::DisplayFunc);
+    glutMotionFunc(CApplication::MotionFunc);
+    glutMouseFunc(CApplication::MouseFunc);
+    glutSpecialFunc(CApplication::SpecialFunc);
+    glutKeyboardFunc(CApplication::KeyboardFunc);
+    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
+    glutCloseFunc(CloseFunc);
+}
+
+// The core reads textures and draws only through these; installed before
+// the scene loads its assets.
+void InstallGraphicsHooks()
+{
+    g_graphicsHooks.loadTexture = LoadTextureHook;
+    g_graphicsHooks.drawMesh = DrawMeshGL;
+    g_graphicsHooks.drawWaterBody = DrawWaterBodyGL;
+}
+
+// "--record N": N frames recorded unattended, then the program quits.
+void LoadMainScene(const CCommandLine& commandLine)
+{
+    if (g_pCurrentScene != nullptr)
+        g_pCurrentScene->Release();
+    CWaterScene* scene = new (std::nothrow) CWaterScene;
+    g_pCurrentScene = scene;
+    if (scene == nullptr || !scene->Init())
+    {
+        g_pCurrentScene = nullptr;
+        delete scene;
+        CLog::Write("CApplication::Init -- Impossible de charger la sc\xE8"
+                    "ne principale");
+        exit(EXIT_START_UP_FAILURE);
+    }
+    scene->RecordThenQuit(commandLine.GetInt("record", 0));
+}
 }  // namespace
 
 int CApplication::Init(int argc, char** argv)
@@ -65,13 +168,40 @@ int CApplication::Init(int argc, char** argv)
     }
     EnterWorkingDirectory(commandLine);
 
-    // The graphics side starts here: GLUT, the window and OpenGL state, the
-    // callbacks, the scene, then the main loop.
-    return 0;
+    if (!StartGLUT(argc, argv))
+    {
+        CLog::Write("CApplication::Init -- Erreur \xE0 l'initialisation de GLUT");
+        exit(EXIT_GLUT_FAILURE);
+    }
+    InitGraphics();
+    RegisterCallbacks();
+    InstallGraphicsHooks();
+    LoadMainScene(commandLine);
+
+    glutMainLoop();
+    CLog::Write("CApplication::Init -- Erreur dans le programme");
+    return EXIT_START_UP_FAILURE;
+}
+
+bool CApplication::StartGLUT(int argc, char** argv)
+{
+    // glutInit takes the X options out of the vector it is given: it gets a
+    // copy, so the caller's arguments stay as they were.
+    std::vector<char*> arguments(argv, argv + argc);
+    arguments.push_back(nullptr);
+    int count = argc;
+    glutInitErrorFunc(OnGLUTError);
+    g_startingGLUT = true;
+    glutInit(&count, arguments.data());
+    g_startingGLUT = false;
+    // Registered after freeglut's own exit handler, so it runs before it.
+    std::atexit(MarkQuitting);
+    return true;
 }
 
 void CApplication::Quit()
 {
+    g_quitting = true;
     if (g_pCurrentScene != nullptr)
         g_pCurrentScene->Release();
     g_pCurrentScene = nullptr;

@@ -1,0 +1,51 @@
+# Frame-sequence recording. Unattended: --record 5 writes exactly
+# seq00000.tga to seq00004.tga, each of the window's size, and ends with
+# status 0. By hand: F4 starts, F4 stops, and no frame is written after the
+# stop.
+set -euo pipefail
+source "${RIPPLEX_SOURCE_DIR:?}/tests/e2e/xvfb.sh"
+viewer_setup
+
+frames_in() {
+    find "$1" -maxdepth 1 -name 'seq*.tga' -printf '%f\n' | sort
+}
+
+copy_default_scene unattended
+start_viewer --directory unattended --record 5
+wait_exit "$VIEWER_PID" 120; status=$EXIT_STATUS
+[[ $status == 0 ]] || fail "--record 5 ended with status $status"
+expected=$(printf 'seq%05d.tga\n' 0 1 2 3 4)
+[[ $(frames_in "$TEST_DIR/unattended") == "$expected" ]] ||
+    fail "frames written: $(frames_in "$TEST_DIR/unattended" | tr '\n' ' ')"
+for frame in "$TEST_DIR"/unattended/seq*.tga; do
+    [[ $(python3 "$TOOLS" size "$frame") == "800 600" ]] || fail "$frame: wrong size"
+done
+python3 "$TOOLS" nonuniform "$TEST_DIR/unattended/seq00004.tga" || fail "frame 4 is one colour"
+[[ $(log_messages) == "-- Debut du fichier d'erreur --" ]] || fail "unexpected lines in error.log"
+
+copy_default_scene byhand
+rm -f "$TEST_DIR/error.log"
+start_viewer --directory byhand
+window=$(wait_window Ripplex)
+dir="$TEST_DIR/byhand"
+send_keys "$window" F4
+wait_file "$dir/seq00002.tga"
+send_keys "$window" F4
+# F6 after the second F4 is a point in the event order past the stop: the
+# frames counted once its screenshot exists are all there will ever be.
+send_keys "$window" F6
+wait_file "$dir/screenshot.tga"
+count=$(frames_in "$dir" | wc -l)
+rm "$dir/screenshot.tga"
+send_keys "$window" F6
+wait_file "$dir/screenshot.tga"
+[[ $(frames_in "$dir" | wc -l) == "$count" ]] || fail "frames still written after the second F4"
+[[ $(frames_in "$dir") == "$(for ((i = 0; i < count; i++)); do printf 'seq%05d.tga\n' "$i"; done)" ]] ||
+    fail "frames not numbered from 0 without gaps"
+for frame in "$dir"/seq*.tga; do
+    [[ $(python3 "$TOOLS" size "$frame") == "800 600" ]] || fail "$frame: wrong size"
+done
+
+quit_viewer "$window"; status=$EXIT_STATUS
+[[ $status == 0 ]] || fail "exit status $status after Escape"
+echo "viewer record: ok"
