@@ -4,7 +4,7 @@
 #include <algorithm>
 
 CGridWorkers::CGridWorkers(int count)
-    : threadCount(std::max(count, 1)), barrier(std::max(count, 1))
+    : threadCount(std::max(count, 1)), scratch(std::max(count, 1)), barrier(std::max(count, 1))
 {
     threads.reserve(threadCount - 1);
     for (int band = 1; band < threadCount; ++band)
@@ -36,6 +36,21 @@ void CGridWorkers::BandRows(int band, uint32_t first, uint32_t count, uint32_t* 
     uint64_t n = static_cast<uint64_t>(threadCount);
     *begin = first + static_cast<uint32_t>(count * static_cast<uint64_t>(band) / n);
     *end = first + static_cast<uint32_t>(count * static_cast<uint64_t>(band + 1) / n);
+}
+
+bool CGridWorkers::ReserveScratch(size_t floats)
+{
+    try
+    {
+        for (std::vector<float>& buffer : scratch)
+            if (buffer.size() < floats)
+                buffer.resize(floats);
+    }
+    catch (...)
+    {
+        return false;
+    }
+    return true;
 }
 
 void CGridWorkers::Barrier()

@@ -42,6 +42,12 @@ public:
     // Threads wanted for iThreads (0 or less: one per core).
     static int ThreadsFor(int32_t requested);
 
+    // Per-band scratch memory of at least `floats` floats each, kept from
+    // call to call so that steps allocate nothing; false when it cannot be
+    // had (the caller then takes a path that needs none).
+    bool ReserveScratch(size_t floats);
+    float* Scratch(int band) { return scratch[band].data(); }
+
 private:
     using ErasedJob = void (*)(void* job, int band);
 
@@ -56,6 +62,7 @@ private:
 
     int threadCount;
     std::vector<std::thread> threads;
+    std::vector<std::vector<float>> scratch;  // one buffer per band
     std::barrier<> barrier;
 
     std::mutex mutex;

@@ -10,9 +10,15 @@
 // that order. The sweeps themselves run row by row (y outer) because rows
 // are contiguous in memory.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <new>
+
+#if defined(__SSE__)
+#include <immintrin.h>
+#endif
 
 #include "app/Log.h"
 #include "sim/GridWorkers.h"
@@ -154,10 +160,10 @@ void UpdatePipesOfRow(const PipeStep& s, uint32_t y)
 // volume change and height of visited cells, and the pressure clear. The
 // volume change adds the flows as they stood when the plain loop reached
 // the cell: a pipe toward a later visited wall was still 0 then.
-void SettleRow(const PipeStep& s, uint32_t y)
+void SettleCells(const PipeStep& s, uint32_t y, uint32_t xBegin, uint32_t xEnd)
 {
     Cell* row = s.cells + static_cast<size_t>(y) * s.W;
-    for (uint32_t x = 0; x < s.W; ++x)
+    for (uint32_t x = xBegin; x < xEnd; ++x)
     {
         Cell& cell = row[x];
         bool interior = s.IsInterior(x, y);
@@ -191,6 +197,222 @@ void SettleRow(const PipeStep& s, uint32_t y)
         }
         if (s.clearPressure)
             cell.pressure = 0.0f;
+    }
+}
+
+void SettleRow(const PipeStep& s, uint32_t y)
+{
+    SettleCells(s, y, 0, s.W);
+}
+
+// ---------------------------------------------------------------------------
+// Vector path of the pipe stage, for rows whose interior cells are all water
+// (every row, unless someone made an interior wall by hand). The cells are
+// 56-byte records, so the rows around the current one are first copied into
+// plain float arrays; the arithmetic then runs over those arrays, the same
+// operations in the same order as the per-cell code, a whole row at a time.
+
+// Runs the loop under the widest vector unit the processor has; every clone
+// computes the same IEEE results (no contraction, no reassociation).
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
+#define RIPPLEX_VECTOR_CLONES __attribute__((target_clones("default", "avx2", "avx512f")))
+#else
+#define RIPPLEX_VECTOR_CLONES
+#endif
+
+
+// flow[i] becomes the new flow of the pipe from cell i (height hC, pressure
+// pC) toward its neighbour (hN, pN); see AcceleratedFlow.
+RIPPLEX_VECTOR_CLONES
+void AcceleratePipes(uint32_t n, const float* __restrict hC, const float* __restrict pC,
+                     const float* __restrict hN, const float* __restrict pN,
+                     float* __restrict flow, double crossSectionDt, double densityPipeLength,
+                     double damping, float densityGravity)
+{
+    for (uint32_t i = 0; i < n; ++i)
+    {
+        float drive = densityGravity * (hC[i] - hN[i]) + pC[i] - pN[i];
+        float accelerated = static_cast<float>(flow[i] + crossSectionDt * drive / densityPipeLength);
+        flow[i] = static_cast<float>(accelerated * damping);
+    }
+}
+
+// Volume change and new height of cells x in [xBegin, xEnd) of a row whose
+// eight neighbours are all water, from the new flows toward 2, 3, 6, 7 of
+// the row (f*), of the row before (previous6, previous7) and of the row after
+// (next2). The flows toward 0, 1, 4, 5 are the opposites of those, summed in
+// direction order as the per-cell code does.
+RIPPLEX_VECTOR_CLONES
+void SettleInteriorCells(uint32_t xBegin, uint32_t xEnd, const float* __restrict f2,
+                         const float* __restrict f3, const float* __restrict f6,
+                         const float* __restrict f7, const float* __restrict previous6,
+                         const float* __restrict previous7, const float* __restrict next2,
+                         const float* __restrict height, float* __restrict volumeChange,
+                         float* __restrict newHeight, double dt, float inverseArea)
+{
+    for (uint32_t x = xBegin; x < xEnd; ++x)
+    {
+        const float flows[8] = {-previous7[x - 1], -previous6[x], f2[x], f3[x],
+                                -f3[x - 1],        -next2[x - 1], f6[x], f7[x]};
+        float change = 0.0f;
+        for (float flow : flows)
+            change = static_cast<float>(change - flow * dt);
+        volumeChange[x] = change;
+        newHeight[x] = height[x] + inverseArea * change;
+    }
+}
+
+// Float copies of the rows around the current one; slot y % 3 holds row y.
+struct RowStage
+{
+    float* height[3];
+    float* pressure[3];
+    float* flow[3][4];  // new flows toward directions 2, 3, 6, 7
+    float* volumeChange;
+    float* newHeight;
+    bool allWater[3];  // every interior cell of the row is water
+    bool vectorised[3];  // the row's pipes went through AcceleratePipes
+
+    static size_t FloatsFor(uint32_t W) { return size_t(W) * 20; }
+
+    void Attach(float* scratch, uint32_t W)
+    {
+        for (int slot = 0; slot < 3; ++slot)
+        {
+            height[slot] = scratch + size_t(W) * (slot * 6 + 0);
+            pressure[slot] = scratch + size_t(W) * (slot * 6 + 1);
+            for (int j = 0; j < 4; ++j)
+                flow[slot][j] = scratch + size_t(W) * (slot * 6 + 2 + j);
+        }
+        volumeChange = scratch + size_t(W) * 18;
+        newHeight = scratch + size_t(W) * 19;
+    }
+};
+
+void StageRow(const PipeStep& s, RowStage& stage, uint32_t y)
+{
+    const int slot = y % 3;
+    const Cell* row = s.cells + size_t(y) * s.W;
+    float* height = stage.height[slot];
+    float* pressure = stage.pressure[slot];
+    bool allWater = true;
+    for (uint32_t x = 0; x < s.W; ++x)
+    {
+        height[x] = row[x].height;
+        pressure[x] = row[x].pressure;
+        if (x != 0 && x + 1 != s.W)
+            allWater &= row[x].kind == CELL_WATER;
+    }
+    stage.allWater[slot] = allWater;
+}
+
+// Pipes of row y, 2 <= y <= H−3, rows y−1..y+1 all water inside: the pipes
+// toward interior neighbours in vector form, the few toward the border cell
+// by cell.
+void UpdatePipesOfRowVectorised(const PipeStep& s, RowStage& stage, uint32_t y)
+{
+    const uint32_t W = s.W;
+    const int here = y % 3, before = (y + 2) % 3, after = (y + 1) % 3;
+    Cell* row = s.cells + size_t(y) * W;
+    float** flow = stage.flow[here];
+    for (uint32_t x = 1; x + 1 < W; ++x)
+    {
+        flow[0][x] = row[x].flow[2];
+        flow[1][x] = row[x].flow[3];
+        flow[2][x] = row[x].flow[6];
+        flow[3][x] = row[x].flow[7];
+    }
+    const float* h = stage.height[here] + 1;
+    const float* p = stage.pressure[here] + 1;
+    const uint32_t n = W - 3;  // x = 1..W−3; the pipe toward 6 also from W−2
+    AcceleratePipes(n, h, p, stage.height[before] + 2, stage.pressure[before] + 2, flow[0] + 1,
+                    s.crossSectionDt, s.densityPipeLength, s.damping, s.densityGravity);
+    AcceleratePipes(n, h, p, stage.height[here] + 2, stage.pressure[here] + 2, flow[1] + 1,
+                    s.crossSectionDt, s.densityPipeLength, s.damping, s.densityGravity);
+    AcceleratePipes(n + 1, h, p, stage.height[after] + 1, stage.pressure[after] + 1, flow[2] + 1,
+                    s.crossSectionDt, s.densityPipeLength, s.damping, s.densityGravity);
+    AcceleratePipes(n, h, p, stage.height[after] + 2, stage.pressure[after] + 2, flow[3] + 1,
+                    s.crossSectionDt, s.densityPipeLength, s.damping, s.densityGravity);
+
+    Cell* previousRow = row - W;
+    Cell* nextRow = row + W;
+    for (uint32_t x = 1; x + 2 < W; ++x)
+    {
+        row[x].flow[2] = flow[0][x];
+        previousRow[x + 1].flow[5] = -flow[0][x];
+        row[x].flow[3] = flow[1][x];
+        row[x + 1].flow[4] = -flow[1][x];
+        row[x].flow[6] = flow[2][x];
+        nextRow[x].flow[1] = -flow[2][x];
+        row[x].flow[7] = flow[3][x];
+        nextRow[x + 1].flow[0] = -flow[3][x];
+    }
+    row[W - 2].flow[6] = flow[2][W - 2];
+    nextRow[W - 2].flow[1] = -flow[2][W - 2];
+
+    // Toward the border: backward from x = 1, forward from x = W−2.
+    for (int k : {0, 4, 5})
+        ExchangeThroughPipe(s, *(&row[1] + s.offset[k]), row[1], false, true, 7 - k);
+    for (int k : {2, 3, 7})
+        ExchangeThroughPipe(s, row[W - 2], *(&row[W - 2] + s.offset[k]), true, false, k);
+}
+
+// Settles row y (3 <= y <= H−4) whose rows y−1..y+1 all went through the
+// vector path: interior cells from the staged flows, the two cells at each
+// end cell by cell.
+void SettleRowVectorised(const PipeStep& s, RowStage& stage, uint32_t y)
+{
+    const uint32_t W = s.W;
+    const int here = y % 3, before = (y + 2) % 3, after = (y + 1) % 3;
+    float** flow = stage.flow[here];
+    SettleInteriorCells(2, W - 2, flow[0], flow[1], flow[2], flow[3], stage.flow[before][2],
+                        stage.flow[before][3], stage.flow[after][0], stage.height[here],
+                        stage.volumeChange, stage.newHeight, s.dt, s.inverseArea);
+    Cell* row = s.cells + size_t(y) * W;
+    for (uint32_t x = 2; x + 2 < W; ++x)
+    {
+        Cell& cell = row[x];
+        cell.height = stage.newHeight[x];
+        cell.volumeChange = stage.volumeChange[x];
+        std::memset(cell.pipeDone, 1, sizeof cell.pipeDone);
+        if (s.clearPressure)
+            cell.pressure = 0.0f;
+    }
+    SettleCells(s, y, 0, 2);
+    SettleCells(s, y, W - 2, W);
+}
+
+// One band of interior rows [begin, end): each row's pipes, then the row
+// before it settles; the band's first and last rows wait for the barrier.
+void UpdatePipesOfBand(const PipeStep& s, RowStage* stage, uint32_t begin, uint32_t end)
+{
+    if (stage && begin < end)
+    {
+        StageRow(s, *stage, begin - 1);
+        StageRow(s, *stage, begin);
+    }
+    for (uint32_t y = begin; y < end; ++y)
+    {
+        bool vectorised = false;
+        if (stage)
+        {
+            StageRow(s, *stage, y + 1);
+            vectorised = y >= 2 && y + 3 <= s.H && stage->allWater[(y + 2) % 3] &&
+                         stage->allWater[y % 3] && stage->allWater[(y + 1) % 3];
+            stage->vectorised[y % 3] = vectorised;
+        }
+        if (vectorised)
+            UpdatePipesOfRowVectorised(s, *stage, y);
+        else
+            UpdatePipesOfRow(s, y);
+        if (y < begin + 2)
+            continue;
+        const uint32_t settling = y - 1;
+        if (stage && stage->vectorised[(settling + 2) % 3] && stage->vectorised[settling % 3] &&
+            stage->vectorised[y % 3])
+            SettleRowVectorised(s, *stage, settling);
+        else
+            SettleRow(s, settling);
     }
 }
 
@@ -276,41 +498,127 @@ Vec3 CornerNormal(const NormalStep& s, uint32_t x, uint32_t y)
 
 // One corner row; the corners away from the edges take all four quadrants
 // in a branch-free loop the compiler can vectorise.
-void UpdateNormalsOfRow(const NormalStep& s, uint32_t y)
+// Unnormalised normals of the corners x in [xBegin, xEnd) of an inner corner
+// row, where all four quadrants exist, into plain arrays, with their squared
+// lengths.
+RIPPLEX_VECTOR_CLONES
+void InnerNormals(uint32_t xBegin, uint32_t xEnd, const float* __restrict previous,
+                  const float* __restrict row, const float* __restrict next, float dx, float dy,
+                  float* __restrict nx, float* __restrict ny, float* __restrict nz,
+                  float* __restrict lengthSquared)
+{
+    for (uint32_t x = xBegin; x < xEnd; ++x)
+    {
+        float gxRight = row[x + 1] - row[x], gxLeft = row[x] - row[x - 1];
+        float gyNext = next[x] - row[x], gyPrevious = row[x] - previous[x];
+        float X = 0.0f, Y = 0.0f, Z = 0.0f;
+        X += -gxRight * dy;
+        Y += -gyNext * dx;
+        Z += dx * dy;
+        X += -gxRight * dy;
+        Y += -gyPrevious * dx;
+        Z += dx * dy;
+        X += -gxLeft * dy;
+        Y += -gyNext * dx;
+        Z += dx * dy;
+        X += -gxLeft * dy;
+        Y += -gyPrevious * dx;
+        Z += dx * dy;
+        nx[x] = X;
+        ny[x] = Y;
+        nz[x] = Z;
+        lengthSquared[x] = X * X + Y * Y + Z * Z;
+    }
+}
+
+// values[i] = √values[i], correctly rounded like std::sqrt. Written with the
+// SSE instruction because the compiler will not vectorise std::sqrt while it
+// may have to set errno.
+void SquareRoots(uint32_t xBegin, uint32_t xEnd, float* values)
+{
+    uint32_t x = xBegin;
+#if defined(__SSE__)
+    for (; x + 4 <= xEnd; x += 4)
+        _mm_storeu_ps(values + x, _mm_sqrt_ps(_mm_loadu_ps(values + x)));
+#endif
+    for (; x < xEnd; ++x)
+        values[x] = std::sqrt(values[x]);
+}
+
+RIPPLEX_VECTOR_CLONES
+void ScaleNormals(uint32_t xBegin, uint32_t xEnd, float* __restrict nx, float* __restrict ny,
+                  float* __restrict nz, const float* __restrict length)
+{
+    for (uint32_t x = xBegin; x < xEnd; ++x)
+    {
+        float scale = 1.0f / length[x];
+        nx[x] *= scale;
+        ny[x] *= scale;
+        nz[x] *= scale;
+    }
+}
+
+// One corner row; `scratch` holds 4 × columns floats.
+void UpdateNormalsOfRow(const NormalStep& s, uint32_t y, float* scratch)
 {
     Vec3* out = s.normals + static_cast<size_t>(y) * s.columns;
     bool innerRow = y != 0 && y + 1 < s.rows;
-    if (!innerRow || s.columns < 3)
+    if (!innerRow || s.columns < 3 || !scratch)
     {
         for (uint32_t x = 0; x < s.columns; ++x)
             out[x] = CornerNormal(s, x, y);
         return;
     }
-    out[0] = CornerNormal(s, 0, y);
     const float* row = s.heights + static_cast<size_t>(y) * s.columns;
-    const float* next = row + s.columns;
-    const float* previous = row - s.columns;
-    const float dx = s.dx, dy = s.dy;
+    float* nx = scratch;
+    float* ny = scratch + s.columns;
+    float* nz = scratch + 2 * size_t(s.columns);
+    float* length = scratch + 3 * size_t(s.columns);
+    InnerNormals(1, s.columns - 1, row - s.columns, row, row + s.columns, s.dx, s.dy, nx, ny, nz,
+                 length);
+    SquareRoots(1, s.columns - 1, length);
+    ScaleNormals(1, s.columns - 1, nx, ny, nz, length);
+    out[0] = CornerNormal(s, 0, y);
     for (uint32_t x = 1; x + 1 < s.columns; ++x)
-    {
-        float gxRight = row[x + 1] - row[x], gxLeft = row[x] - row[x - 1];
-        float gyNext = next[x] - row[x], gyPrevious = row[x] - previous[x];
-        Vec3 n;
-        n.x += -gxRight * dy;
-        n.y += -gyNext * dx;
-        n.z += dx * dy;
-        n.x += -gxRight * dy;
-        n.y += -gyPrevious * dx;
-        n.z += dx * dy;
-        n.x += -gxLeft * dy;
-        n.y += -gyNext * dx;
-        n.z += dx * dy;
-        n.x += -gxLeft * dy;
-        n.y += -gyPrevious * dx;
-        n.z += dx * dy;
-        out[x] = Normalised(n);
-    }
+        out[x] = Vec3{nx[x], ny[x], nz[x]};
     out[s.columns - 1] = CornerNormal(s, s.columns - 1, y);
+}
+
+// Corner heights of corner row y from two staged cell rows: heights with
+// the walls' replaced by 0 (`masked*`) and 1.0 or 0.0 for water or wall
+// (`water*`). Adding a wall's 0 leaves the running sum unchanged: the sum
+// starts at +0 and so can never be −0.
+RIPPLEX_VECTOR_CLONES
+void CornerAverages(uint32_t columns, const float* __restrict maskedHere,
+                    const float* __restrict waterHere, const float* __restrict maskedNext,
+                    const float* __restrict waterNext, float* __restrict out)
+{
+    for (uint32_t x = 0; x < columns; ++x)
+    {
+        float sum = 0.0f;
+        sum += maskedHere[x];
+        sum += maskedNext[x];
+        sum += maskedHere[x + 1];
+        sum += maskedNext[x + 1];
+        // 1 or 0 per cell: the float sum is an exact count.
+        int32_t count = int32_t(waterHere[x] + waterNext[x] + waterHere[x + 1] + waterNext[x + 1]);
+        float average = sum / float(count > 0 ? count : 1);
+        // "average > 0" on the bits, which the compiler will vectorise:
+        // positive, not zero, not NaN (infinity is above 0).
+        int32_t bits = std::bit_cast<int32_t>(average);
+        bool keep = count > 0 && bits > 0 && bits <= 0x7F800000;
+        out[x] = std::bit_cast<float>(keep ? bits : 0);
+    }
+}
+
+void StageCornerRow(const Cell* row, uint32_t W, float* masked, float* water)
+{
+    for (uint32_t x = 0; x < W; ++x)
+    {
+        bool isWater = row[x].kind == CELL_WATER;
+        masked[x] = isWater ? row[x].height : 0.0f;
+        water[x] = isWater ? 1.0f : 0.0f;
+    }
 }
 
 }  // namespace
@@ -374,26 +682,29 @@ void CWaterBody::Release()
     pGridWorkers = nullptr;
 }
 
-// The pool for this grid, or null when one thread will do. Made again only
-// when iThreads changes; a failure to start threads falls back to one.
+// The pool for this grid (one band, no thread, below kMinCellsForThreads),
+// made on first use and again only when iThreads changes. Null only when
+// not even a one-band pool could be made: the stages then run unbanded.
 static CGridWorkers* WorkersFor(CWaterBody& body)
 {
     int wanted = CGridWorkers::ThreadsFor(body.iThreads);
     if (uint64_t(body.iSimulationWidth) * body.iSimulationHeight < kMinCellsForThreads)
         wanted = 1;
-    if (wanted == 1)
-        return nullptr;
     if (body.pGridWorkers && body.pGridWorkers->ThreadCount() == wanted)
         return body.pGridWorkers;
     delete body.pGridWorkers;
     body.pGridWorkers = nullptr;
-    try
+    for (int threads : {wanted, 1})
     {
-        body.pGridWorkers = new CGridWorkers(wanted);
-    }
-    catch (...)
-    {
-        body.pGridWorkers = nullptr;
+        try
+        {
+            body.pGridWorkers = new CGridWorkers(threads);
+            break;
+        }
+        catch (...)
+        {
+            body.pGridWorkers = nullptr;
+        }
     }
     return body.pGridWorkers;
 }
@@ -423,22 +734,24 @@ void CWaterBody::UpdatePipes(double dt)
     s.damping = damping < 0 ? 0 : damping;
     s.densityGravity = fDensityGravity;
     s.inverseArea = 1.0f / fCellArea;
-    s.clearPressure = false;
+
+    s.clearPressure = true;
 
     const uint32_t interiorRows = s.H >= 3 && s.W >= 3 ? s.H - 2 : 0;
     BandRunner runner{WorkersFor(*this)};
+    const bool vectorPath = runner.pool && s.W >= 5 &&
+                            std::equal(kDirectionTable, kDirectionTable + 16, neighbourOffsets) &&
+                            runner.pool->ReserveScratch(RowStage::FloatsFor(s.W));
     auto job = [&](int band)
     {
         uint32_t begin, end;
         runner.Rows(band, 1, interiorRows, &begin, &end);
         // A row settles once the rows on both sides have updated their
         // pipes; the first and last rows of a band wait for the neighbours.
-        for (uint32_t y = begin; y < end; ++y)
-        {
-            UpdatePipesOfRow(s, y);
-            if (y >= begin + 2)
-                SettleRow(s, y - 1);
-        }
+        RowStage stage;
+        if (vectorPath)
+            stage.Attach(runner.pool->Scratch(band), s.W);
+        UpdatePipesOfBand(s, vectorPath ? &stage : nullptr, begin, end);
         runner.Barrier();
         if (begin < end)
         {
@@ -488,17 +801,31 @@ void CWaterBody::UpdateCornerHeights()
         return;
     const uint32_t W = iSimulationWidth, columns = W - 1, rows = iSimulationHeight - 1;
     BandRunner runner{WorkersFor(*this)};
+    const bool staged = runner.pool && runner.pool->ReserveScratch(4 * size_t(W));
     auto job = [&](int band)
     {
         uint32_t begin, end;
         runner.Rows(band, 0, rows, &begin, &end);
+        float* scratch = staged ? runner.pool->Scratch(band) : nullptr;
         for (uint32_t y = begin; y < end; ++y)
         {
             float* heights = cornerHeights + size_t(y) * columns;
             float* previous = previousCornerHeights + size_t(y) * columns;
             std::copy(heights, heights + columns, previous);
-            for (uint32_t x = 0; x < columns; ++x)
-                heights[x] = CornerAverage(cells, W, x, y);
+            if (!scratch)
+            {
+                for (uint32_t x = 0; x < columns; ++x)
+                    heights[x] = CornerAverage(cells, W, x, y);
+                continue;
+            }
+            // Cell rows y and y + 1 staged in slots y % 2 and (y + 1) % 2.
+            float* masked[2] = {scratch, scratch + W};
+            float* water[2] = {scratch + 2 * size_t(W), scratch + 3 * size_t(W)};
+            if (y == begin)
+                StageCornerRow(cells + size_t(y) * W, W, masked[y % 2], water[y % 2]);
+            StageCornerRow(cells + size_t(y + 1) * W, W, masked[(y + 1) % 2], water[(y + 1) % 2]);
+            CornerAverages(columns, masked[y % 2], water[y % 2], masked[(y + 1) % 2],
+                           water[(y + 1) % 2], heights);
         }
     };
     runner.Run(job);
@@ -516,12 +843,14 @@ void CWaterBody::UpdateCornerNormals()
     s.dx = dSimulationSizeX / iSimulationWidth;
     s.dy = dSimulationSizeY / iSimulationHeight;
     BandRunner runner{WorkersFor(*this)};
+    const bool staged = runner.pool && runner.pool->ReserveScratch(4 * size_t(s.columns));
     auto job = [&](int band)
     {
         uint32_t begin, end;
         runner.Rows(band, 0, s.rows, &begin, &end);
+        float* scratch = staged ? runner.pool->Scratch(band) : nullptr;
         for (uint32_t y = begin; y < end; ++y)
-            UpdateNormalsOfRow(s, y);
+            UpdateNormalsOfRow(s, y, scratch);
     };
     runner.Run(job);
 }

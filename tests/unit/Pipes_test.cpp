@@ -25,16 +25,23 @@ double WaterVolume(const CWaterBody& body)
     return volume;
 }
 
+// The pressures an object pass might leave: both signs, changing per step.
+void PressHere(CWaterBody& body, int step)
+{
+    const uint32_t W = body.iSimulationWidth, H = body.iSimulationHeight;
+    for (uint32_t y = 1; y + 1 < H; ++y)
+        for (uint32_t x = 1; x + 1 < W; ++x)
+            body.cells[x + y * W].pressure =
+                ((x * 7 + y * 3 + step) % 5 == 0) ? 0.3f * float(x % 3) - 0.25f : 0.0f;
+}
+
 // A wavy surface and pressures of both signs, the same every time.
 void MakeStorm(CSimFixture& f)
 {
     for (uint32_t y = 1; y + 1 < f.body.iSimulationHeight; ++y)
         for (uint32_t x = 1; x + 1 < f.body.iSimulationWidth; ++x)
-        {
-            Cell& c = f.CellAt(x, y);
-            c.height += 0.05f * std::sin(0.7f * x) * std::cos(0.45f * y);
-            c.pressure = ((x * 7 + y * 3) % 5 == 0) ? 0.3f * float(x % 3) - 0.25f : 0.0f;
-        }
+            f.CellAt(x, y).height += 0.05f * std::sin(0.7f * x) * std::cos(0.45f * y);
+    PressHere(f.body, 0);
 }
 
 }  // namespace
@@ -158,6 +165,8 @@ TEST(Pipes, StormConservesTheWaterAndMatchesThePlainLoops)
     const double before = WaterVolume(fast.body);
     for (int step = 0; step < 40; ++step)
     {
+        PressHere(fast.body, step);
+        PressHere(reference, step);
         fast.body.UpdatePipes(kDt);
         ReferenceUpdatePipes(reference, kDt);
         for (size_t i = 0; i < cellCount; ++i)
@@ -168,7 +177,11 @@ TEST(Pipes, StormConservesTheWaterAndMatchesThePlainLoops)
             ASSERT_EQ(0, std::memcmp(a.flow, b.flow, sizeof a.flow)) << "cell " << i;
             ASSERT_EQ(0, std::memcmp(a.pipeDone, b.pipeDone, sizeof a.pipeDone)) << "cell " << i;
             ASSERT_EQ(a.volumeChange, b.volumeChange) << "cell " << i;
+            // The pipe stage is the pressures' last reader in a step: it
+            // clears them on its way, so the object pass need not.
+            ASSERT_EQ(a.pressure, 0.0f);
         }
+        ASSERT_TRUE(fast.body.bPressureCleared);
     }
     // Flows are exactly opposite at both ends, so only the rounding of the
     // float heights and volume changes moves the total: a few ulps per cell.
@@ -186,6 +199,7 @@ TEST(Pipes, FrictionOfOneStepOrMoreStopsEveryPipe)
         MakeStorm(f);
         for (int step = 0; step < 3; ++step)
         {
+            PressHere(f.body, step);
             f.body.UpdatePipes(0.025);
             for (uint32_t i = 0; i < 2500; ++i)
                 for (float flow : f.body.cells[i].flow)
@@ -206,12 +220,14 @@ TEST(Pipes, WallsNeverChangeAndTheCellsBesideThemExchangeNothingWithThem)
             Cell& c = f.CellAt(x, y);
             bool border = x == 0 || y == 0 || x == 11 || y == 8;
             c.height = border ? 5.0f : (x == 1 || y == 1 ? 1.3f : 1.0f);
-            if (border)
-                c.pressure = 2.0f;
         }
     const double before = WaterVolume(f.body);
     for (int step = 0; step < 20; ++step)
     {
+        for (uint32_t x = 0; x < 12; ++x)
+            f.CellAt(x, 0).pressure = f.CellAt(x, 8).pressure = 2.0f;
+        for (uint32_t y = 0; y < 9; ++y)
+            f.CellAt(0, y).pressure = f.CellAt(11, y).pressure = 2.0f;
         f.body.UpdatePipes(kDt);
         for (uint32_t y = 0; y < 9; ++y)
             for (uint32_t x = 0; x < 12; ++x)
@@ -247,4 +263,23 @@ TEST(Pipes, WallsNeverChangeAndTheCellsBesideThemExchangeNothingWithThem)
     EXPECT_NEAR(before, (70 + 16 * 0.3) * f.body.fCellArea, 1e-7);
     EXPECT_NEAR(WaterVolume(f.body), before, before * 1e-6);
     EXPECT_NE(f.CellAt(1, 4).height, 1.3f);
+}
+
+TEST(Pipes, ClearPressureClearsOnlyWhatThePipeStageHasNotAlreadyCleared)
+{
+    CSimFixture f("iSimulationWidth = 6; iSimulationHeight = 6;");
+    ASSERT_TRUE(f.initialised);
+    f.CellAt(0, 0).pressure = 4.0f;  // a wall: cleared too
+    f.CellAt(2, 3).pressure = -1.0f;
+    f.body.ClearPressure();  // no pipe stage yet: a real clear
+    EXPECT_EQ(f.CellAt(0, 0).pressure, 0.0f);
+    EXPECT_EQ(f.CellAt(2, 3).pressure, 0.0f);
+
+    f.CellAt(2, 3).pressure = -1.0f;
+    f.body.UpdatePipes(kDt);
+    EXPECT_EQ(f.CellAt(2, 3).pressure, 0.0f);
+    EXPECT_GT(f.CellAt(2, 3).height, 1.0f);  // the suction was felt first
+    EXPECT_TRUE(f.body.bPressureCleared);
+    f.body.ClearPressure();
+    EXPECT_FALSE(f.body.bPressureCleared);
 }
