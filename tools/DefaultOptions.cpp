@@ -60,21 +60,22 @@ fStep = 0.05;
 
 // Camera position: in front of the basin (negative y) and above it.
 v3fCamEyeX = 0.0;
-v3fCamEyeY = -1.25;
-v3fCamEyeZ = 1.1;
+v3fCamEyeY = -1.15;
+v3fCamEyeZ = 0.75;
 
 // Viewing direction: the camera looks at eye + dir. This one points down
-// at about 37 degrees and meets the water near the centre of the basin.
+// at about 30 degrees and meets the water a little in front of the centre
+// of the basin, which then fills the width of the window.
 // Its horizontal part must not be zero, or Up and Down cannot move.
 v3fCamDirX = 0.0;
-v3fCamDirY = 0.8;
-v3fCamDirZ = -0.6;
+v3fCamDirY = 0.86;
+v3fCamDirZ = -0.5;
 
 // Up vector of the view, at right angles to the direction, so that mouse
 // drags turn the view without distorting it.
 v3fCamUpwX = 0.0;
-v3fCamUpwY = 0.6;
-v3fCamUpwZ = 0.8;
+v3fCamUpwY = 0.5;
+v3fCamUpwZ = 0.86;
 )opt";
 
 const char* const g_simulationOptText = R"opt(// simulation.opt -- the water simulation and the files it loads.
