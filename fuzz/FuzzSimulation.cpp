@@ -59,14 +59,26 @@ void WriteTexture()
         std::abort();
 }
 
+char g_workingDirectory[] = "/tmp/ripplex-fuzz-sim-XXXXXX";
+
+void RemoveWorkingDirectory()
+{
+    for (const char* name : {"null.obj", "null.tga", "simulation.opt", "events.opt"})
+    {
+        std::string path = std::string(g_workingDirectory) + "/" + name;
+        std::remove(path.c_str());
+    }
+    rmdir(g_workingDirectory);
+}
+
 void EnterWorkingDirectory()
 {
     static bool entered = false;
     if (entered)
         return;
-    char pattern[] = "/tmp/ripplex-fuzz-sim-XXXXXX";
-    if (mkdtemp(pattern) == nullptr || chdir(pattern) != 0)
+    if (mkdtemp(g_workingDirectory) == nullptr || chdir(g_workingDirectory) != 0)
         std::abort();
+    std::atexit(RemoveWorkingDirectory);
     WriteMesh();
     WriteTexture();
     entered = true;

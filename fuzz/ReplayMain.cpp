@@ -33,7 +33,8 @@ int main(int argc, char** argv)
     std::vector<fs::path> files;
     for (int i = 1; i < argc; ++i)
     {
-        fs::path arg(argv[i]);
+        // Absolute, since a target may change the current directory.
+        fs::path arg = fs::absolute(argv[i]);
         std::error_code error;
         if (fs::is_directory(arg, error))
         {
