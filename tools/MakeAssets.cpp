@@ -47,10 +47,10 @@ void PutPixel(CTgaImage& image, int x, int y, const Colour& colour)
 
 // ---------------------------------------------------------------------------
 // Water: a sphere map of the sky. Its centre is what the surface reflects
-// straight back to the viewer, its rim what lies behind. The shipped camera
-// looks down at about 37 degrees, so a calm surface samples a ring near
-// radius 0.8: the sky stays pale out to 0.75 and only the steep faces of
-// the waves reach the deep blue of the rim.
+// straight back to the viewer, its rim what lies behind. A camera looking
+// down at 30 to 40 degrees, as the shipped one does, sees a calm surface
+// sample a ring at radius 0.8 to 0.87: the sky stays pale out to 0.75, the
+// ring is sky blue and the steep faces of the waves reach the deep blue.
 
 Colour SkyGradient(double radius)
 {
