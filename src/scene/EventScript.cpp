@@ -8,6 +8,8 @@
 // defaults apply). An absurd event count is capped with a log line.
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
+#include <unordered_map>
 
 #include "app/Log.h"
 #include "config/OptionsParser.h"
@@ -15,30 +17,79 @@
 
 namespace
 {
-// More events than any script writes by hand; each missing group would
-// still add a default sphere, and every key lookup scans the whole list,
-// so a count like 2 000 000 000 would exhaust memory or time.
+// More events than any script writes by hand. Each missing group still
+// makes a default sphere, so a count like 2 000 000 000 would exhaust
+// memory and time.
 constexpr int MAX_EVENT_COUNT = 10000;
 
-// Builds the key name of event k from a pattern holding one "%i".
+// The first entry of every name in "events.opt". A script of thousands of
+// events asks for sixteen keys each; scanning the whole list for every key
+// would make loading quadratic in the file size. The typed answers below
+// are those of the option lookups: the first entry of a name decides, and
+// its type alone says whether its value or the default comes back.
+class FirstEntries
+{
+public:
+    explicit FirstEntries(const COptionList& list)
+    {
+        byName.reserve(list.entries.size());
+        for (const COptionEntry& entry : list.entries)
+            byName.emplace(std::string_view(entry.name), &entry);  // keeps the first
+    }
+
+    const COptionEntry* Find(const char* name) const
+    {
+        auto found = byName.find(std::string_view(name));
+        return found == byName.end() ? nullptr : found->second;
+    }
+
+private:
+    std::unordered_map<std::string_view, const COptionEntry*> byName;
+};
+
+// The keys of event k, from patterns holding one "%i".
 class EventKeys
 {
 public:
-    EventKeys(const COptionList& list, int number) : options(list), k(number) {}
+    EventKeys(const FirstEntries& entries, int number) : options(entries), k(number) {}
 
-    const char* Key(const char* pattern)
+    int Int(const char* pattern, int def)
     {
-        std::snprintf(name, sizeof name, pattern, k);
-        return name;
+        const COptionEntry* e = Find(pattern);
+        return e && e->type == OptionType::Int ? e->iValue : def;
     }
-    int Int(const char* pattern, int def) { return options.GetInt(Key(pattern), def); }
-    double Double(const char* pattern, double def) { return options.GetDouble(Key(pattern), def); }
-    float Float(const char* pattern, float def) { return options.GetFloat(Key(pattern), def); }
-    bool Bool(const char* pattern, bool def) { return options.GetBool(Key(pattern), def); }
-    const char* String(const char* pattern, const char* def) { return options.GetString(Key(pattern), def); }
+    double Double(const char* pattern, double def)
+    {
+        const COptionEntry* e = Find(pattern);
+        if (e && e->type == OptionType::Double)
+            return e->dValue;
+        return e && e->type == OptionType::Int ? double(e->iValue) : def;
+    }
+    float Float(const char* pattern, float def)  // needs a decimal point
+    {
+        const COptionEntry* e = Find(pattern);
+        return e && e->type == OptionType::Double ? static_cast<float>(e->dValue) : def;
+    }
+    bool Bool(const char* pattern, bool def)
+    {
+        const COptionEntry* e = Find(pattern);
+        return e && e->type == OptionType::Bool ? e->bValue : def;
+    }
+    // Points into the cached list, which lives until the process ends.
+    const char* String(const char* pattern, const char* def)
+    {
+        const COptionEntry* e = Find(pattern);
+        return e && e->type == OptionType::String ? e->Text() : def;
+    }
 
 private:
-    const COptionList& options;
+    const COptionEntry* Find(const char* pattern)
+    {
+        std::snprintf(name, sizeof name, pattern, k);
+        return options.Find(name);
+    }
+
+    const FirstEntries& options;
     int k;
     char name[64];
 };
@@ -63,9 +114,9 @@ void ReadAddedObject(EventKeys& keys, float gravity, SimObject& o)
 }
 
 // Keys are read in a fixed order, each only when its event uses it.
-SimEvent ReadEvent(const COptionList& list, int k, float gravity)
+SimEvent ReadEvent(const FirstEntries& entries, int k, float gravity)
 {
-    EventKeys keys(list, k);
+    EventKeys keys(entries, k);
     SimEvent e;
     e.type = keys.Int("iEvent%iType", 1);
     e.time = keys.Double("dEvent%iTime", 0.0);
@@ -107,9 +158,10 @@ bool CWaterBody::LoadEvents()
                     count, MAX_EVENT_COUNT);
         count = MAX_EVENT_COUNT;
     }
+    const FirstEntries entries(*list);
     events.reserve(events.size() + size_t(count));
     for (int k = 1; k <= count; ++k)
-        events.push_back(ReadEvent(*list, k, dGravity));
+        events.push_back(ReadEvent(entries, k, dGravity));
     return true;
 }
 

@@ -72,6 +72,28 @@ TEST(Events, KeysAreReadWithTheirOwnLookups)
     EXPECT_EQ(second.object.mass, 0.0f);          // not read for a removal
 }
 
+TEST(Events, FirstEntryOfANameDecidesEvenWithAnUnsuitableType)
+{
+    CSimFixture f("", "iEventNumber = 1;"
+                      "dEvent1Time = true; dEvent1Time = 3.0;"
+                      "dEvent1ObjectMass = 1; dEvent1ObjectMass = 2.0;"
+                      "dEvent1ObjectSize = 0.5; dEvent1ObjectSize = 0.25;"
+                      "strEvent1ObjectName = 7; strEvent1ObjectName = \"late\";"
+                      "bEvent1Once = 0.0; iEvent1Type = 1.0; iEvent1Type = 2;"
+                      "dEvent1ObjectPosX = \"0.5\"; dEvent1ObjectPosY = -0.75;");
+    ASSERT_TRUE(f.initialised) << f.LogText();
+    ASSERT_EQ(f.body.events.size(), 1u);
+    const SimEvent& e = f.body.events[0];
+    EXPECT_EQ(e.type, 1);                    // 1.0 is a Double: default
+    EXPECT_EQ(e.time, 0.0);                  // a Bool: default
+    EXPECT_TRUE(e.once);                     // a Double: default
+    EXPECT_EQ(e.object.mass, 0.0f);          // an Int: default
+    EXPECT_EQ(e.object.radius, 0.5f);
+    EXPECT_STREQ(e.object.name, "null");     // an Int: default
+    EXPECT_EQ(e.object.position.x, 0.0f);    // a String: default
+    EXPECT_EQ(e.object.position.y, -0.75f);
+}
+
 TEST(Events, NoCountOrANonPositiveOneLoadsNothing)
 {
     for (const char* text : {"", "iEventNumber = 0;", "iEventNumber = -4;", "iEventNumber = 2.0;"})
