@@ -30,12 +30,11 @@ const char* const kEvents =
 
 std::string Options(int64_t size, int64_t threads)
 {
-    const char* spray = getenv("SPRAY") ? getenv("SPRAY") : "0.3";
     std::ostringstream text;
     text << "iSimulationWidth = " << size << "; iSimulationHeight = " << size << ";"
          << "iThreads = " << threads << ";"
          << "dFriction = 0.1; dWaterFriction = 2.0; dForceFactor = 0.05;"
-         << "dParticleThresHold = " << spray << "; dSpeedThresHold = 0.1;";
+         << "dParticleThresHold = 0.3; dSpeedThresHold = 0.1;";
     return text.str();
 }
 

@@ -262,46 +262,57 @@ void SettleInteriorCells(uint32_t xBegin, uint32_t xEnd, const float* __restrict
     }
 }
 
-// Float copies of the rows around the current one; slot y % 3 holds row y.
+// Float copies of the rows around the current one; slot y % 4 holds row y
+// (four slots: row y + 1 is staged while row y − 2's new flows still wait
+// for row y − 1 to settle).
 struct RowStage
 {
-    float* height[3];
-    float* pressure[3];
-    float* flow[3][4];  // new flows toward directions 2, 3, 6, 7
+    float* height[4];
+    float* pressure[4];
+    float* flow[4][4];  // flows toward directions 2, 3, 6, 7: current, then new
     float* volumeChange;
     float* newHeight;
-    bool allWater[3];  // every interior cell of the row is water
-    bool vectorised[3];  // the row's pipes went through AcceleratePipes
+    bool allWater[4];  // every interior cell of the row is water
+    bool vectorised[4];  // the row's pipes went through AcceleratePipes
 
-    static size_t FloatsFor(uint32_t W) { return size_t(W) * 20; }
+    static size_t FloatsFor(uint32_t W) { return size_t(W) * 26; }
 
     void Attach(float* scratch, uint32_t W)
     {
-        for (int slot = 0; slot < 3; ++slot)
+        for (int slot = 0; slot < 4; ++slot)
         {
             height[slot] = scratch + size_t(W) * (slot * 6 + 0);
             pressure[slot] = scratch + size_t(W) * (slot * 6 + 1);
             for (int j = 0; j < 4; ++j)
                 flow[slot][j] = scratch + size_t(W) * (slot * 6 + 2 + j);
         }
-        volumeChange = scratch + size_t(W) * 18;
-        newHeight = scratch + size_t(W) * 19;
+        volumeChange = scratch + size_t(W) * 24;
+        newHeight = scratch + size_t(W) * 25;
     }
 };
 
+// Copies row y's heights, pressures and current flows toward 2, 3, 6, 7
+// into slot y % 4. Those flows change only when row y's own pipes are
+// updated, so they can be taken this early.
 void StageRow(const PipeStep& s, RowStage& stage, uint32_t y)
 {
-    const int slot = y % 3;
+    const int slot = y % 4;
     const Cell* row = s.cells + size_t(y) * s.W;
     float* height = stage.height[slot];
     float* pressure = stage.pressure[slot];
+    float** flow = stage.flow[slot];
     bool allWater = true;
     for (uint32_t x = 0; x < s.W; ++x)
     {
-        height[x] = row[x].height;
-        pressure[x] = row[x].pressure;
+        const Cell& cell = row[x];
+        height[x] = cell.height;
+        pressure[x] = cell.pressure;
+        flow[0][x] = cell.flow[2];
+        flow[1][x] = cell.flow[3];
+        flow[2][x] = cell.flow[6];
+        flow[3][x] = cell.flow[7];
         if (x != 0 && x + 1 != s.W)
-            allWater &= row[x].kind == CELL_WATER;
+            allWater &= cell.kind == CELL_WATER;
     }
     stage.allWater[slot] = allWater;
 }
@@ -312,16 +323,9 @@ void StageRow(const PipeStep& s, RowStage& stage, uint32_t y)
 void UpdatePipesOfRowVectorised(const PipeStep& s, RowStage& stage, uint32_t y)
 {
     const uint32_t W = s.W;
-    const int here = y % 3, before = (y + 2) % 3, after = (y + 1) % 3;
+    const int here = y % 4, before = (y + 3) % 4, after = (y + 1) % 4;
     Cell* row = s.cells + size_t(y) * W;
-    float** flow = stage.flow[here];
-    for (uint32_t x = 1; x + 1 < W; ++x)
-    {
-        flow[0][x] = row[x].flow[2];
-        flow[1][x] = row[x].flow[3];
-        flow[2][x] = row[x].flow[6];
-        flow[3][x] = row[x].flow[7];
-    }
+    float** flow = stage.flow[here];  // staged with the row: the current flows
     const float* h = stage.height[here] + 1;
     const float* p = stage.pressure[here] + 1;
     const uint32_t n = W - 3;  // x = 1..W−3; the pipe toward 6 also from W−2
@@ -363,7 +367,7 @@ void UpdatePipesOfRowVectorised(const PipeStep& s, RowStage& stage, uint32_t y)
 void SettleRowVectorised(const PipeStep& s, RowStage& stage, uint32_t y)
 {
     const uint32_t W = s.W;
-    const int here = y % 3, before = (y + 2) % 3, after = (y + 1) % 3;
+    const int here = y % 4, before = (y + 3) % 4, after = (y + 1) % 4;
     float** flow = stage.flow[here];
     SettleInteriorCells(2, W - 2, flow[0], flow[1], flow[2], flow[3], stage.flow[before][2],
                         stage.flow[before][3], stage.flow[after][0], stage.height[here],
@@ -397,9 +401,9 @@ void UpdatePipesOfBand(const PipeStep& s, RowStage* stage, uint32_t begin, uint3
         if (stage)
         {
             StageRow(s, *stage, y + 1);
-            vectorised = y >= 2 && y + 3 <= s.H && stage->allWater[(y + 2) % 3] &&
-                         stage->allWater[y % 3] && stage->allWater[(y + 1) % 3];
-            stage->vectorised[y % 3] = vectorised;
+            vectorised = y >= 2 && y + 3 <= s.H && stage->allWater[(y + 3) % 4] &&
+                         stage->allWater[y % 4] && stage->allWater[(y + 1) % 4];
+            stage->vectorised[y % 4] = vectorised;
         }
         if (vectorised)
             UpdatePipesOfRowVectorised(s, *stage, y);
@@ -408,8 +412,8 @@ void UpdatePipesOfBand(const PipeStep& s, RowStage* stage, uint32_t begin, uint3
         if (y < begin + 2)
             continue;
         const uint32_t settling = y - 1;
-        if (stage && stage->vectorised[(settling + 2) % 3] && stage->vectorised[settling % 3] &&
-            stage->vectorised[y % 3])
+        if (stage && stage->vectorised[(settling + 3) % 4] && stage->vectorised[settling % 4] &&
+            stage->vectorised[y % 4])
             SettleRowVectorised(s, *stage, settling);
         else
             SettleRow(s, settling);
