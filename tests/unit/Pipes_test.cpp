@@ -190,6 +190,50 @@ TEST(Pipes, StormConservesTheWaterAndMatchesThePlainLoops)
     EXPECT_NE(fast.CellAt(60, 50).height, 1.0f);  // the storm did move water
 }
 
+TEST(Pipes, HandMadeWallsAndBorderWaterStillMatchThePlainLoops)
+{
+    // Kinds are set only by the allocation, but the stage must not depend
+    // on it: an interior wall is visited like any cell, and a water cell on
+    // the border is never visited yet exchanges with its neighbours.
+    const char* options = "iSimulationWidth = 101; iSimulationHeight = 99; iThreads = 2;";
+    CSimFixture fast(options);
+    ASSERT_TRUE(fast.initialised);
+    auto referenceBody = std::make_unique<CWaterBody>();
+    CWaterBody& reference = *referenceBody;
+    ASSERT_TRUE(reference.Init());
+    MakeStorm(fast);
+    for (uint32_t x = 30; x < 33; ++x)
+        for (uint32_t y = 40; y < 42; ++y)
+            fast.CellAt(x, y).kind = CELL_WALL;
+    fast.CellAt(5, 5).kind = CELL_WALL;
+    fast.CellAt(1, 50).kind = CELL_WALL;
+    fast.CellAt(0, 10).kind = CELL_WATER;
+    fast.CellAt(20, 0).kind = CELL_WATER;
+    fast.CellAt(100, 98).kind = CELL_WATER;
+    const size_t cellCount = size_t(101) * 99;
+    std::memcpy(reference.cells, fast.body.cells, cellCount * sizeof(Cell));
+    for (int step = 0; step < 30; ++step)
+    {
+        PressHere(fast.body, step);
+        PressHere(reference, step);
+        fast.body.UpdatePipes(kDt);
+        ReferenceUpdatePipes(reference, kDt);
+        for (size_t i = 0; i < cellCount; ++i)
+        {
+            const Cell& a = fast.body.cells[i];
+            const Cell& b = reference.cells[i];
+            const char* what = a.height != b.height                               ? "height"
+                               : std::memcmp(a.flow, b.flow, sizeof a.flow)         ? "flow"
+                               : std::memcmp(a.pipeDone, b.pipeDone, sizeof a.pipeDone) ? "pipeDone"
+                               : a.volumeChange != b.volumeChange                   ? "volumeChange"
+                                                                                    : nullptr;
+            ASSERT_EQ(what, nullptr) << what << " of cell (" << i % 101 << ", " << i / 101
+                                     << ") at step " << step;
+        }
+    }
+    EXPECT_NE(fast.CellAt(0, 10).flow[3], 0.0f);  // the border water cell did exchange
+}
+
 TEST(Pipes, FrictionOfOneStepOrMoreStopsEveryPipe)
 {
     for (const char* friction : {"dFriction = 40.0;", "dFriction = 100.0;"})
