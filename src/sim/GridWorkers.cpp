@@ -6,12 +6,25 @@
 CGridWorkers::CGridWorkers(int count)
     : threadCount(std::max(count, 1)), scratch(std::max(count, 1)), barrier(std::max(count, 1))
 {
-    threads.reserve(threadCount - 1);
-    for (int band = 1; band < threadCount; ++band)
-        threads.emplace_back([this, band] { WorkerLoop(band); });
+    try
+    {
+        threads.reserve(threadCount - 1);
+        for (int band = 1; band < threadCount; ++band)
+            threads.emplace_back([this, band] { WorkerLoop(band); });
+    }
+    catch (...)
+    {
+        StopThreads();  // the destructor will not run for a half-made pool
+        throw;
+    }
 }
 
 CGridWorkers::~CGridWorkers()
+{
+    StopThreads();
+}
+
+void CGridWorkers::StopThreads()
 {
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -19,7 +32,8 @@ CGridWorkers::~CGridWorkers()
     }
     wake.notify_all();
     for (std::thread& thread : threads)
-        thread.join();
+        if (thread.joinable())
+            thread.join();
 }
 
 int CGridWorkers::ThreadsFor(int32_t requested)

@@ -58,6 +58,7 @@ private:
     }
 
     void RunErased(ErasedJob function, void* job);
+    void StopThreads();
     void WorkerLoop(int band);
 
     int threadCount;

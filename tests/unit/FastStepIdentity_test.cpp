@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <vector>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -15,6 +17,7 @@
 
 #include "ReferenceStages.h"
 #include "SimFixture.h"
+#include "sim/GridWorkers.h"
 #include "sim/Random.h"
 
 namespace
@@ -121,6 +124,56 @@ std::string FirstDifference(const CWaterBody& a, const CWaterBody& b)
         if (!SameBits(&a.events[i].time, &b.events[i].time, sizeof(double)))
             return "event time";
     return "";
+}
+
+TEST(GridWorkers, EveryBandRunsOnceOverContiguousRowsPastEveryBarrier)
+{
+    for (int threads : {1, 2, 3, 5})
+    {
+        CGridWorkers pool(threads);
+        ASSERT_EQ(pool.ThreadCount(), threads);
+        for (uint32_t rows : {0u, 1u, 4u, 97u})
+        {
+            std::vector<int> owner(rows, -1);
+            std::vector<int> phase(threads, 0);
+            std::atomic<int> arrivals{0};
+            std::atomic<bool> barrierBroken{false};
+            auto job = [&](int band)
+            {
+                uint32_t begin, end;
+                pool.BandRows(band, 10, rows, &begin, &end);
+                for (uint32_t y = begin; y < end; ++y)
+                    owner[y - 10] = owner[y - 10] == -1 ? band : -2;
+                ++arrivals;
+                pool.Barrier();
+                if (arrivals.load() != threads)  // someone passed before all arrived
+                    barrierBroken = true;
+                phase[band] = 1;
+            };
+            pool.Run(job);
+            EXPECT_FALSE(barrierBroken.load());
+            for (int band = 0; band < threads; ++band)
+                EXPECT_EQ(phase[band], 1) << threads << " threads, band " << band;
+            for (uint32_t y = 0; y < rows; ++y)
+            {
+                ASSERT_GE(owner[y], 0) << "row " << y << " done twice or never";
+                if (y > 0)
+                {
+                    ASSERT_GE(owner[y], owner[y - 1]);  // contiguous, in band order
+                }
+            }
+            // Band sizes differ by at most one.
+            uint32_t smallest = rows, largest = 0;
+            for (int band = 0; band < threads; ++band)
+            {
+                uint32_t begin, end;
+                pool.BandRows(band, 0, rows, &begin, &end);
+                smallest = std::min(smallest, end - begin);
+                largest = std::max(largest, end - begin);
+            }
+            EXPECT_LE(largest - smallest, 1u);
+        }
+    }
 }
 
 struct Scene
