@@ -133,14 +133,27 @@ void ReadWindowPixels(CTgaImage& image)
     if (readWidth == 0 || readHeight == 0)
         return;
 
-    // Rows of exactly image.width × 3 bytes: no alignment padding, and the
-    // image's own row length even when fewer pixels per row are read.
-    GLint savedAlignment = 4, savedRowLength = 0;
+    // Rows of exactly image.width × 3 bytes, without alignment padding.
+    GLint savedAlignment = 4;
     glGetIntegerv(GL_PACK_ALIGNMENT, &savedAlignment);
-    glGetIntegerv(GL_PACK_ROW_LENGTH, &savedRowLength);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glPixelStorei(GL_PACK_ROW_LENGTH, image.width);
-    glReadPixels(0, 0, readWidth, readHeight, GL_RGB, GL_UNSIGNED_BYTE, image.data);
-    glPixelStorei(GL_PACK_ROW_LENGTH, savedRowLength);
+    // A one-pixel read first: Mesa's software rasteriser takes in a new
+    // window size at the start of a read but can clip that same read
+    // against the old one, and crashes when the window has just shrunk.
+    unsigned char scratch[3];
+    glReadPixels(0, 0, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, scratch);
+    if (readWidth == image.width)
+    {
+        glReadPixels(0, 0, readWidth, readHeight, GL_RGB, GL_UNSIGNED_BYTE, image.data);
+    }
+    else
+    {
+        // Narrower than the image: one row at a time into the image's own
+        // row stride. (GL_PACK_ROW_LENGTH would say it in one call, but
+        // the same Mesa rasteriser mishandles it after a resize.)
+        size_t stride = size_t(image.width) * 3;
+        for (int y = 0; y < readHeight; ++y)
+            glReadPixels(0, y, readWidth, 1, GL_RGB, GL_UNSIGNED_BYTE, image.data + y * stride);
+    }
     glPixelStorei(GL_PACK_ALIGNMENT, savedAlignment);
 }

@@ -1,7 +1,7 @@
 # Frame-sequence recording. Unattended: --record 5 writes exactly
 # seq00000.tga to seq00004.tga, each of the window's size, and ends with
-# status 0. By hand: F4 starts, F4 stops, and no frame is written after the
-# stop.
+# status 0. By hand: F4 starts, frames keep their size when the window
+# shrinks, F4 stops, and no frame is written after the stop.
 set -euo pipefail
 source "${RIPPLEX_SOURCE_DIR:?}/tests/e2e/xvfb.sh"
 viewer_setup
@@ -29,12 +29,25 @@ start_viewer --directory byhand
 window=$(wait_window Ripplex)
 dir="$TEST_DIR/byhand"
 send_keys "$window" F4
-wait_file "$dir/seq00002.tga"
+wait_file "$dir/seq00002.tga" 60
+
+# A window made smaller while recording: the frames keep the size recording
+# began with, and the part the window no longer covers is black. F6 marks
+# the point in the event order after the reshape; a frame numbered past the
+# ones that exist then was read from the small window.
+xdotool windowsize --sync "$window" 400 300
+send_keys "$window" F6
+wait_file "$dir/screenshot.tga" 60
+rm "$dir/screenshot.tga"
+later=$(printf '%s/seq%05d.tga' "$dir" "$(frames_in "$dir" | wc -l)")
+wait_file "$later" 60
+[[ $(python3 "$TOOLS" size "$later") == "800 600" ]] || fail "$later: not 800 x 600"
+python3 "$TOOLS" black-outside "$later" 400 300 || fail "$later: wrong outside the window"
 send_keys "$window" F4
 # F6 after the second F4 is a point in the event order past the stop: the
 # frames counted once its screenshot exists are all there will ever be.
 send_keys "$window" F6
-wait_file "$dir/screenshot.tga"
+wait_file "$dir/screenshot.tga" 60
 count=$(frames_in "$dir" | wc -l)
 rm "$dir/screenshot.tga"
 send_keys "$window" F6

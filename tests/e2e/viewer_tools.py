@@ -9,6 +9,9 @@ Usage:
   viewer_tools.py centred FILE         fail unless the picture is a rectangle
                                        centred on black, each row its own
                                        mirror, same columns on every row
+  viewer_tools.py black-outside FILE WIDTH HEIGHT
+                                       fail unless every pixel outside the
+                                       lower-left WIDTH x HEIGHT is black
   viewer_tools.py make-flat-scene DIR WIDTH HEIGHT
                                        a scene whose picture is such a rectangle
 Exits 1 with a message on standard error when a check fails.
@@ -169,6 +172,16 @@ def main(argv):
             fail(f"{argv[2]}: every pixel is {colours}")
     elif len(argv) >= 3 and argv[1] == "centred":
         check_centred(argv[2])
+    elif len(argv) >= 5 and argv[1] == "black-outside":
+        width, height, rows = read_rle_tga(argv[2])
+        inside_w, inside_h = int(argv[3]), int(argv[4])
+        for y, row in enumerate(rows):
+            for x, p in enumerate(row):
+                if (x >= inside_w or y >= inside_h) and p != (0, 0, 0):
+                    fail(f"{argv[2]}: pixel ({x}, {y}) outside {inside_w} x {inside_h} is {p}")
+        inside = {p for row in rows[:inside_h] for p in row[:inside_w]}
+        if len(inside) < 2:
+            fail(f"{argv[2]}: the window's part of the frame is one colour")
     elif len(argv) >= 5 and argv[1] == "make-flat-scene":
         make_flat_scene(argv[2], int(argv[3]), int(argv[4]))
     else:
