@@ -220,7 +220,6 @@ void SettleRow(const PipeStep& s, uint32_t y)
 #define RIPPLEX_VECTOR_CLONES
 #endif
 
-
 // flow[i] becomes the new flow of the pipe from cell i (height hC, pressure
 // pC) toward its neighbour (hN, pN); see AcceleratedFlow.
 RIPPLEX_VECTOR_CLONES

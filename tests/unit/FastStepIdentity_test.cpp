@@ -224,6 +224,8 @@ TEST_P(FastStepIdentity, WholeStateEqualsThePlainLoopsToTheBit)
     EXPECT_NE(fast.cornerNormals[3 + 4 * (scene.width - 1)].x, 0.0f);
 }
 
+// Grids under 96 × 96 cells run on one thread whatever iThreads says; the
+// larger ones split into two or three bands.
 INSTANTIATE_TEST_SUITE_P(
     OddAndEvenGridsOnOneTwoAndThreeThreads, FastStepIdentity,
     ::testing::Values(Scene{37, 53, 1, 300}, Scene{64, 64, 3, 300}, Scene{97, 103, 1, 200},
