@@ -176,6 +176,39 @@ TEST(GridWorkers, EveryBandRunsOnceOverContiguousRowsPastEveryBarrier)
     }
 }
 
+TEST(GridStages, WideShallowGridWithMoreBandsThanRowsMatchesThePlainLoops)
+{
+    // Two interior rows split among three threads: one band is empty, the
+    // others are a single row each, so every row is a band's first and last.
+    for (uint32_t height : {3u, 4u})
+    {
+        std::ostringstream options;
+        options << "iSimulationWidth = 5003; iSimulationHeight = " << height << "; iThreads = 3;";
+        CSimFixture fixture(options.str());
+        ASSERT_TRUE(fixture.initialised);
+        CWaterBody& fast = fixture.body;
+        auto referenceBody = std::make_unique<CWaterBody>();
+        CWaterBody& reference = *referenceBody;
+        ASSERT_TRUE(reference.Init());
+        MakeWaves(fast);
+        MakeWaves(reference);
+        for (int step = 0; step < 20; ++step)
+        {
+            for (CWaterBody* body : {&fast, &reference})
+                body->cells[(step * 37) % 5003 + 5003].pressure = 0.5f;
+            fast.UpdatePipes(0.01);
+            fast.UpdateCornerHeights();
+            fast.UpdateCornerNormals();
+            ReferenceUpdatePipes(reference, 0.01);
+            ReferenceUpdateCornerHeights(reference);
+            ReferenceUpdateCornerNormals(reference);
+            for (Cell* cell = reference.cells; cell != reference.cells + 5003 * height; ++cell)
+                cell->pressure = 0.0f;  // what the object pass would do
+            ASSERT_EQ(FirstDifference(fast, reference), "") << height << " rows, step " << step;
+        }
+    }
+}
+
 struct Scene
 {
     uint32_t width, height;
