@@ -290,10 +290,11 @@ struct RowStage
     }
 };
 
-// Copies row y's heights, pressures and current flows toward 2, 3, 6, 7
-// into slot y % 4. Those flows change only when row y's own pipes are
-// updated, so they can be taken this early.
-void StageRow(const PipeStep& s, RowStage& stage, uint32_t y)
+// Copies row y's heights and pressures into slot y % 4, and its current
+// flows toward 2, 3, 6, 7 when the band updates that row's pipes itself
+// (a neighbouring band's row is being written meanwhile). Those flows change
+// only when row y's own pipes are updated, so they can be taken this early.
+void StageRow(const PipeStep& s, RowStage& stage, uint32_t y, bool withFlows)
 {
     const int slot = y % 4;
     const Cell* row = s.cells + size_t(y) * s.W;
@@ -306,10 +307,13 @@ void StageRow(const PipeStep& s, RowStage& stage, uint32_t y)
         const Cell& cell = row[x];
         height[x] = cell.height;
         pressure[x] = cell.pressure;
-        flow[0][x] = cell.flow[2];
-        flow[1][x] = cell.flow[3];
-        flow[2][x] = cell.flow[6];
-        flow[3][x] = cell.flow[7];
+        if (withFlows)
+        {
+            flow[0][x] = cell.flow[2];
+            flow[1][x] = cell.flow[3];
+            flow[2][x] = cell.flow[6];
+            flow[3][x] = cell.flow[7];
+        }
         if (x != 0 && x + 1 != s.W)
             allWater &= cell.kind == CELL_WATER;
     }
@@ -391,15 +395,15 @@ void UpdatePipesOfBand(const PipeStep& s, RowStage* stage, uint32_t begin, uint3
 {
     if (stage && begin < end)
     {
-        StageRow(s, *stage, begin - 1);
-        StageRow(s, *stage, begin);
+        StageRow(s, *stage, begin - 1, false);
+        StageRow(s, *stage, begin, true);
     }
     for (uint32_t y = begin; y < end; ++y)
     {
         bool vectorised = false;
         if (stage)
         {
-            StageRow(s, *stage, y + 1);
+            StageRow(s, *stage, y + 1, y + 1 < end);
             vectorised = y >= 2 && y + 3 <= s.H && stage->allWater[(y + 3) % 4] &&
                          stage->allWater[y % 4] && stage->allWater[(y + 1) % 4];
             stage->vectorised[y % 4] = vectorised;
