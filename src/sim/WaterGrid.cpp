@@ -721,6 +721,9 @@ static CGridWorkers* WorkersFor(CWaterBody& body)
 
 void CWaterBody::UpdatePipes(double dt)
 {
+    bPressureCleared = false;
+    // A direction table that is not the eight neighbours in opposite pairs
+    // (only AllocateGrid and Init write it) would reach outside the grid.
     if (!cells || !IsValidDirectionTable(neighbourOffsets))
         return;
     PipeStep s;
@@ -741,7 +744,9 @@ void CWaterBody::UpdatePipes(double dt)
     s.damping = damping < 0 ? 0 : damping;
     s.densityGravity = fDensityGravity;
     s.inverseArea = 1.0f / fCellArea;
-
+    // This stage is the last reader of the pressures in a step (the object
+    // pass sets them anew), so it clears them as it goes; the object pass's
+    // ClearPressure then has nothing left to do.
     s.clearPressure = true;
 
     const uint32_t interiorRows = s.H >= 3 && s.W >= 3 ? s.H - 2 : 0;
