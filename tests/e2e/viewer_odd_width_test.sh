@@ -2,7 +2,8 @@
 # screenshot and the recorded frames hold the picture unskewed. The scene is
 # a flat, evenly lit basin seen from straight above, whose picture is one
 # uniform rectangle centred on black: row padding would move its edges from
-# row to row and change its colour.
+# row to row and break its mirror symmetry. Camera keys and a drag are
+# checked on the same picture.
 set -euo pipefail
 source "${RIPPLEX_SOURCE_DIR:?}/tests/e2e/xvfb.sh"
 viewer_setup
@@ -29,6 +30,10 @@ send_keys "$window" Left F6
 wait_file "$dir/screenshot.tga"
 python3 "$TOOLS" centred "$dir/screenshot.tga" 2>/dev/null && fail "Left did not move the camera"
 send_keys "$window" Right
+rm "$dir/screenshot.tga"
+send_keys "$window" F6
+wait_file "$dir/screenshot.tga"
+cmp -s "$TEST_DIR/before.tga" "$dir/screenshot.tga" || fail "Right did not undo Left"
 
 # Recording reads the same way: F4, one frame, F4.
 send_keys "$window" F4
@@ -36,6 +41,15 @@ wait_file "$dir/seq00000.tga"
 send_keys "$window" F4
 [[ $(python3 "$TOOLS" size "$dir/seq00000.tga") == "301 211" ]] || fail "frame size"
 python3 "$TOOLS" centred "$dir/seq00000.tga" || fail "recorded frame not a centred rectangle"
+
+# A drag turns the view about the vertical: the rectangle is no longer
+# upright, its edges move from row to row.
+rm "$dir/screenshot.tga"
+xdotool mousemove --window "$window" 100 100 mousedown 1 mousemove --window "$window" 160 100 \
+    mouseup 1 2>/dev/null || fail "xdotool could not drag the mouse"
+send_keys "$window" F6
+wait_file "$dir/screenshot.tga"
+python3 "$TOOLS" centred "$dir/screenshot.tga" 2>/dev/null && fail "a drag did not turn the view"
 
 quit_viewer "$window"; status=$EXIT_STATUS
 [[ $status == 0 ]] || fail "exit status $status after Escape"

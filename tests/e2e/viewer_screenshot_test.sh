@@ -1,6 +1,6 @@
 # F6 on the shipped scene: a valid run-length encoded TGA of the window's
 # size whose picture is not uniform; F5 twice gives back the same picture;
-# after a resize, F6 writes the new size.
+# F2 animates; after a resize, F6 writes the new size.
 set -euo pipefail
 source "${RIPPLEX_SOURCE_DIR:?}/tests/e2e/xvfb.sh"
 viewer_setup
@@ -29,6 +29,14 @@ cmp -s "$TEST_DIR/filled.tga" "$TEST_DIR/wireframe.tga" && fail "F5 did not chan
 send_keys "$window" F5
 screenshot "$TEST_DIR/refilled.tga"
 cmp -s "$TEST_DIR/filled.tga" "$TEST_DIR/refilled.tga" || fail "F5 twice did not restore the picture"
+
+# F2 runs the simulation in real time until F2 again: by then the first
+# ball has fallen in (0.5 s of simulated time) and the picture has changed.
+send_keys "$window" F2
+sleep 2  # real time for the animation to run; nothing to poll for
+send_keys "$window" F2
+screenshot "$TEST_DIR/running.tga"
+cmp -s "$TEST_DIR/filled.tga" "$TEST_DIR/running.tga" && fail "F2 did not animate the scene"
 
 # The reshape reaches the program before the key sent after it (X events
 # arrive in order), so F6 already sees the new size.
