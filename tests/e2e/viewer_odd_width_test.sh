@@ -1,8 +1,9 @@
 # A window 301 pixels wide (rows of 903 bytes, not a multiple of 4): the
 # screenshot and the recorded frames hold the picture unskewed. The scene is
-# a flat, evenly lit basin seen from straight above, whose picture is one
-# uniform rectangle centred on black: row padding would move its edges from
-# row to row and break its mirror symmetry. Camera keys and a drag are
+# a flat, evenly lit basin seen from straight above, whose picture is a
+# rectangle (the water, the bottom's smaller one seen through it) centred on
+# black: row padding would move its edges from row to row and break its
+# mirror symmetry. Camera keys and a drag are
 # checked on the same picture.
 set -euo pipefail
 source "${RIPPLEX_SOURCE_DIR:?}/tests/e2e/xvfb.sh"
