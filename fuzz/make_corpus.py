@@ -235,3 +235,27 @@ def simulation():
 
 command_line()
 simulation()
+
+
+# --------------------------------------------------------------------------
+# Seeds from the shipped working directory.
+def shipped():
+    default = os.path.join(ROOT, "..", "default")
+    read = lambda name: open(os.path.join(default, name), "rb").read()
+    for name in ("graphics", "scene", "simulation", "events"):
+        write("options", "seed-default-%s.opt" % name, read(name + ".opt"))
+    write("tga", "seed-default-water.tga", read("water.tga"))
+    write("tga", "seed-default-bottom.tga", read("bottom.tga"))
+    write("mesh", "seed-default-bottom.obj", read("bottom.obj"))
+    # The shipped scene on a grid small enough for the simulation target,
+    # with the assets the target provides.
+    import re
+    sim = read("simulation.opt")
+    sim = re.sub(rb"iSimulationWidth\s*=\s*\d+", b"iSimulationWidth = 20", sim)
+    sim = re.sub(rb"iSimulationHeight\s*=\s*\d+", b"iSimulationHeight = 20", sim)
+    sim = re.sub(rb'"[a-z]+\.obj"', b'"null.obj"', sim)
+    sim = re.sub(rb'"[a-z]+\.tga"', b'"null.tga"', sim)
+    write("simulation", "seed-default-scene-20x20", sim + b"\0" + read("events.opt"))
+
+
+shipped()
