@@ -4,7 +4,10 @@
 #include <algorithm>
 
 CGridWorkers::CGridWorkers(int count)
-    : threadCount(std::max(count, 1)), scratch(std::max(count, 1)), barrier(std::max(count, 1))
+    : threadCount(std::max(count, 1)),
+      scratch(std::max(count, 1)),
+      indices(std::max(count, 1)),
+      barrier(std::max(count, 1))
 {
     try
     {

@@ -48,6 +48,10 @@ public:
     bool ReserveScratch(size_t floats);
     float* Scratch(int band) { return scratch[band].data(); }
 
+    // Per-band list of indices (e.g. the cells or corners a band found),
+    // kept from call to call like the scratch; the job clears and fills it.
+    std::vector<uint32_t>& Indices(int band) { return indices[band]; }
+
 private:
     using ErasedJob = void (*)(void* job, int band);
 
@@ -64,6 +68,7 @@ private:
     int threadCount;
     std::vector<std::thread> threads;
     std::vector<std::vector<float>> scratch;  // one buffer per band
+    std::vector<std::vector<uint32_t>> indices;  // one list per band
     std::barrier<> barrier;
 
     std::mutex mutex;

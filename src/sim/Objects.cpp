@@ -281,12 +281,45 @@ bool MoveObject(CWaterBody& body, const GridFrame& f, SimObject& o, float t, dou
     FloatInWater(body, f, o, hs, t, dt);
     return true;
 }
+// Throws the particle of corner i = (x, y), which passed the rise test:
+// takes its water out of the four cells and appends it.
+void ThrowFromCorner(CWaterBody& b, const GridFrame& f, uint32_t x, uint32_t y,
+                                size_t i, double dt)
+{
+    const float p = b.previousCornerHeights[i];
+    const float rise = b.cornerHeights[i] - p;
+    const float e = static_cast<float>(rise - b.dParticleThresHold * dt);
+    const float base = static_cast<float>(p + b.dParticleThresHold * dt);
+    TakeWaterAround(b, x, y, e);
+    b.objects.push_back(MakeParticle(b, f, x, y, e, base, dt));
+}
 }  // namespace
 
 void CWaterBody::ThrowParticles(double dt)
 {
     // A rise over no time (or a step that is not a time) has no speed to
     // give: e / (2 dt) would be infinite.
+    if (!(dt > 0.0) || !std::isfinite(dt))
+        return;
+    if (!FindThrowingCorners(dt))
+    {
+        ThrowParticlesCornerByCorner(dt);
+        return;
+    }
+    const GridFrame f = MakeFrame(*this);
+    const uint32_t columns = f.width - 1;
+    size_t liveParticles = CountParticles(objects);
+    for (uint32_t i : throwingCorners)
+    {
+        if (liveParticles >= MAX_LIVE_PARTICLES)
+            return;
+        ThrowFromCorner(*this, f, i % columns, i / columns, i, dt);
+        ++liveParticles;
+    }
+}
+
+void CWaterBody::ThrowParticlesCornerByCorner(double dt)
+{
     if (!(dt > 0.0) || !std::isfinite(dt))
         return;
     const GridFrame f = MakeFrame(*this);
@@ -296,16 +329,12 @@ void CWaterBody::ThrowParticles(double dt)
         for (uint32_t y = 0; y + 1 < f.height; ++y)
         {
             const size_t i = x + size_t(y) * (f.width - 1);
-            const float p = previousCornerHeights[i];
-            const float rise = cornerHeights[i] - p;
+            const float rise = cornerHeights[i] - previousCornerHeights[i];
             if (!(rise / dt >= dParticleThresHold))
                 continue;
             if (liveParticles >= MAX_LIVE_PARTICLES)
                 return;
-            const float e = static_cast<float>(rise - dParticleThresHold * dt);
-            const float base = static_cast<float>(p + dParticleThresHold * dt);
-            TakeWaterAround(*this, x, y, e);
-            objects.push_back(MakeParticle(*this, f, x, y, e, base, dt));
+            ThrowFromCorner(*this, f, x, y, i, dt);
             ++liveParticles;
         }
     }

@@ -102,4 +102,19 @@ public:
     // Sets every cell's pressure to 0, walls included; free when the pipe
     // stage of this step already did it.
     void ClearPressure();
+
+    // Spray stage. ThrowParticles tests every corner in one row-order pass
+    // over the corner arrays (FindThrowingCorners, split among the worker
+    // threads), then emits the particles one by one in the corner-by-corner
+    // order, x outer, y inner, which fixes the random draws and the order of
+    // the subtractions from the cells. ThrowParticlesCornerByCorner is that
+    // plain walk itself: taken when the lists cannot be had, and the
+    // reference of the tests; both give the same state to the bit.
+    void ThrowParticlesCornerByCorner(double dt);
+    // Fills throwingCorners with the index of every corner whose rise / dt
+    // reaches dParticleThresHold, x outer, y inner; false (list unusable)
+    // when memory for the lists could not be had.
+    bool FindThrowingCorners(double dt);
+    std::vector<uint32_t> throwingCorners;
+    std::vector<uint32_t> throwingColumnStarts;  // bucket starts of the sort by corner column
 };

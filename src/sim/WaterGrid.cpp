@@ -628,6 +628,42 @@ void StageCornerRow(const Cell* row, uint32_t W, float* masked, float* water)
     }
 }
 
+// thrown[x] = 1 when corner x of a row rose fast enough to throw spray:
+// the rise as a float, the quotient and the test in double, as the
+// particle stage defines them (NaN and a rise below the threshold give 0).
+RIPPLEX_VECTOR_CLONES
+void MarkFastRises(uint32_t columns, const float* __restrict heights,
+                   const float* __restrict previous, double dt, double threshold,
+                   uint8_t* __restrict thrown)
+{
+    for (uint32_t x = 0; x < columns; ++x)
+    {
+        const float rise = heights[x] - previous[x];
+        thrown[x] = rise / dt >= threshold;
+    }
+}
+
+// Appends to `out` the index of every marked corner of the row, in x order;
+// eight marks are skipped at once while none is set.
+void CollectMarked(const uint8_t* thrown, uint32_t columns, uint32_t rowStart,
+                   std::vector<uint32_t>& out)
+{
+    uint32_t x = 0;
+    for (; x + 8 <= columns; x += 8)
+    {
+        uint64_t eight;
+        std::memcpy(&eight, thrown + x, 8);
+        if (eight == 0)
+            continue;
+        for (uint32_t j = x; j < x + 8; ++j)
+            if (thrown[j])
+                out.push_back(rowStart + j);
+    }
+    for (; x < columns; ++x)
+        if (thrown[x])
+            out.push_back(rowStart + x);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -865,4 +901,76 @@ void CWaterBody::UpdateCornerNormals()
             UpdateNormalsOfRow(s, y, scratch);
     };
     runner.Run(job);
+}
+
+// ---------------------------------------------------------------------------
+// Stage 4, first half: which corners throw spray
+
+bool CWaterBody::FindThrowingCorners(double dt)
+{
+    throwingCorners.clear();
+    if (!cornerHeights || !previousCornerHeights || iSimulationWidth < 2 || iSimulationHeight < 2)
+        return true;
+    const uint32_t columns = iSimulationWidth - 1, rows = iSimulationHeight - 1;
+    BandRunner runner{WorkersFor(*this)};
+    // The marks of one row, as bytes in the band's float scratch.
+    if (!runner.pool || !runner.pool->ReserveScratch(columns / 4 + 1))
+        return false;
+    const double threshold = dParticleThresHold;
+    bool failed[256] = {};  // ThreadsFor never makes more bands
+    auto job = [&](int band)
+    {
+        uint32_t begin, end;
+        runner.Rows(band, 0, rows, &begin, &end);
+        uint8_t* thrown = reinterpret_cast<uint8_t*>(runner.pool->Scratch(band));
+        std::vector<uint32_t>& found = runner.pool->Indices(band);
+        found.clear();
+        try
+        {
+            for (uint32_t y = begin; y < end; ++y)
+            {
+                const size_t rowStart = size_t(y) * columns;
+                MarkFastRises(columns, cornerHeights + rowStart, previousCornerHeights + rowStart,
+                              dt, threshold, thrown);
+                CollectMarked(thrown, columns, uint32_t(rowStart), found);
+            }
+        }
+        catch (const std::bad_alloc&)
+        {
+            failed[band] = true;
+        }
+    };
+    runner.Run(job);
+
+    // The bands' lists, one after the other, hold the corners y outer, x
+    // inner; a stable counting sort on x makes it x outer, y inner.
+    size_t total = 0;
+    for (int band = 0; band < runner.BandCount(); ++band)
+    {
+        if (failed[band])
+            return false;
+        total += runner.pool->Indices(band).size();
+    }
+    if (total == 0)
+        return true;
+    try
+    {
+        throwingCorners.resize(total);
+        throwingColumnStarts.assign(size_t(columns) + 1, 0);
+    }
+    catch (const std::bad_alloc&)
+    {
+        throwingCorners.clear();
+        return false;
+    }
+    uint32_t* starts = throwingColumnStarts.data();
+    for (int band = 0; band < runner.BandCount(); ++band)
+        for (uint32_t i : runner.pool->Indices(band))
+            ++starts[i % columns + 1];
+    for (uint32_t x = 1; x < columns; ++x)
+        starts[x] += starts[x - 1];
+    for (int band = 0; band < runner.BandCount(); ++band)
+        for (uint32_t i : runner.pool->Indices(band))
+            throwingCorners[starts[i % columns]++] = i;
+    return true;
 }

@@ -132,7 +132,7 @@ void ReferenceStep(CWaterBody& b, double dt)
     b.FireEvents();
     ReferenceUpdatePipes(b, dt);
     ReferenceUpdateCornerHeights(b);
-    b.ThrowParticles(dt);
+    b.ThrowParticlesCornerByCorner(dt);
     ReferenceUpdateCornerNormals(b);
     b.MoveObjects(dt);
 }
