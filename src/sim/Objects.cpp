@@ -297,6 +297,7 @@ void ThrowFromCorner(CWaterBody& b, const GridFrame& f, uint32_t x, uint32_t y,
 
 void CWaterBody::ThrowParticles(double dt)
 {
+    bCornerHeightsPending = false;  // the cells are about to change
     // A rise over no time (or a step that is not a time) has no speed to
     // give: e / (2 dt) would be infinite.
     if (!(dt > 0.0) || !std::isfinite(dt))

@@ -117,4 +117,13 @@ public:
     bool FindThrowingCorners(double dt);
     std::vector<uint32_t> throwingCorners;
     std::vector<uint32_t> throwingColumnStarts;  // bucket starts of the sort by corner column
+
+    // Corner heights that the pipe stage computed while the settled rows
+    // were still in cache, and whether they are those of the current cell
+    // heights: set by UpdatePipes, taken (by rotating the three arrays) by
+    // the UpdateCornerHeights right after it, dropped by ThrowParticles and
+    // the object pass, which change heights. Code that writes cell heights
+    // by hand between UpdatePipes and UpdateCornerHeights must clear the flag.
+    float* pendingCornerHeights = nullptr;  // (W−1)·(H−1); null: the stages stay apart
+    bool bCornerHeightsPending = false;
 };

@@ -389,9 +389,16 @@ void SettleRowVectorised(const PipeStep& s, RowStage& stage, uint32_t y)
     SettleCells(s, y, W - 2, W);
 }
 
+// Corner heights computed inside the pipe sweep (see CornerFusion below).
+struct CornerFusion;
+void FuseCornerRow(const CornerFusion& fusion, uint32_t r);
+
 // One band of interior rows [begin, end): each row's pipes, then the row
 // before it settles; the band's first and last rows wait for the barrier.
-void UpdatePipesOfBand(const PipeStep& s, RowStage* stage, uint32_t begin, uint32_t end)
+// With `fusion`, each corner row whose two cell rows both settled here
+// (corner rows begin + 1 .. end − 3) is computed as soon as they have.
+void UpdatePipesOfBand(const PipeStep& s, RowStage* stage, uint32_t begin, uint32_t end,
+                       const CornerFusion* fusion)
 {
     if (stage && begin < end)
     {
@@ -420,6 +427,8 @@ void UpdatePipesOfBand(const PipeStep& s, RowStage* stage, uint32_t begin, uint3
             SettleRowVectorised(s, *stage, settling);
         else
             SettleRow(s, settling);
+        if (fusion && settling >= begin + 2)
+            FuseCornerRow(*fusion, settling - 1);
     }
 }
 
@@ -628,6 +637,28 @@ void StageCornerRow(const Cell* row, uint32_t W, float* masked, float* water)
     }
 }
 
+// The pipe stage's corner heights: corner row r from cell rows r and r + 1,
+// read back from the cells just settled (still in cache) with the same
+// staging and averaging as UpdateCornerHeights, so the same bits.
+struct CornerFusion
+{
+    const Cell* cells;
+    uint32_t W;
+    float* out;      // (W − 1) per corner row
+    float* scratch;  // 4 × W floats of the band
+};
+
+void FuseCornerRow(const CornerFusion& fusion, uint32_t r)
+{
+    const uint32_t W = fusion.W;
+    float* masked[2] = {fusion.scratch, fusion.scratch + W};
+    float* water[2] = {fusion.scratch + 2 * size_t(W), fusion.scratch + 3 * size_t(W)};
+    StageCornerRow(fusion.cells + size_t(r) * W, W, masked[0], water[0]);
+    StageCornerRow(fusion.cells + size_t(r + 1) * W, W, masked[1], water[1]);
+    CornerAverages(W - 1, masked[0], water[0], masked[1], water[1],
+                   fusion.out + size_t(r) * (W - 1));
+}
+
 // thrown[x] = 1 when corner x of a row rose fast enough to throw spray:
 // the rise as a float, the quotient and the test in double, as the
 // particle stage defines them (NaN and a rise below the threshold give 0).
@@ -696,6 +727,10 @@ bool CWaterBody::AllocateGrid()
     // start at 0 so that nothing ever reads indeterminate memory.
     std::fill(cornerHeights, cornerHeights + cornerCount, 0.0f);
     std::fill(previousCornerHeights, previousCornerHeights + cornerCount, 0.0f);
+    // Optional: without it the pipe stage leaves the corners to their stage.
+    pendingCornerHeights = new (std::nothrow) float[cornerCount];
+    if (pendingCornerHeights)
+        std::fill(pendingCornerHeights, pendingCornerHeights + cornerCount, 0.0f);
     for (uint32_t y = 0; y < H; ++y)
     {
         for (uint32_t x = 0; x < W; ++x)
@@ -708,6 +743,7 @@ bool CWaterBody::AllocateGrid()
         }
     }
     bPressureCleared = false;
+    bCornerHeightsPending = false;
     return true;
 }
 
@@ -717,6 +753,9 @@ void CWaterBody::Release()
     delete[] cornerHeights;
     delete[] previousCornerHeights;
     delete[] cornerNormals;
+    delete[] pendingCornerHeights;
+    pendingCornerHeights = nullptr;
+    bCornerHeightsPending = false;
     cells = nullptr;
     cornerHeights = nullptr;
     previousCornerHeights = nullptr;
@@ -758,6 +797,7 @@ static CGridWorkers* WorkersFor(CWaterBody& body)
 void CWaterBody::UpdatePipes(double dt)
 {
     bPressureCleared = false;
+    bCornerHeightsPending = false;
     // A direction table that is not the eight neighbours in opposite pairs
     // (only AllocateGrid and Init write it) would reach outside the grid.
     if (!cells || !IsValidDirectionTable(neighbourOffsets))
@@ -790,6 +830,12 @@ void CWaterBody::UpdatePipes(double dt)
     const bool vectorPath = runner.pool && s.W >= 5 &&
                             std::equal(kDirectionTable, kDirectionTable + 16, neighbourOffsets) &&
                             runner.pool->ReserveScratch(RowStage::FloatsFor(s.W));
+    // The corner heights of the new cell heights are computed in the same
+    // sweep, into pendingCornerHeights, for UpdateCornerHeights to take.
+    const size_t cornerScratchAt = RowStage::FloatsFor(s.W);
+    const bool fuseCorners = runner.pool && pendingCornerHeights && cornerHeights &&
+                             previousCornerHeights && interiorRows > 0 &&
+                             runner.pool->ReserveScratch(cornerScratchAt + 4 * size_t(s.W));
     auto job = [&](int band)
     {
         uint32_t begin, end;
@@ -799,7 +845,12 @@ void CWaterBody::UpdatePipes(double dt)
         RowStage stage;
         if (vectorPath)
             stage.Attach(runner.pool->Scratch(band), s.W);
-        UpdatePipesOfBand(s, vectorPath ? &stage : nullptr, begin, end);
+        CornerFusion fusion{};
+        if (fuseCorners)
+            fusion = {s.cells, s.W, pendingCornerHeights,
+                      runner.pool->Scratch(band) + cornerScratchAt};
+        UpdatePipesOfBand(s, vectorPath ? &stage : nullptr, begin, end,
+                          fuseCorners ? &fusion : nullptr);
         runner.Barrier();
         if (begin < end)
         {
@@ -814,13 +865,26 @@ void CWaterBody::UpdatePipes(double dt)
         if (interiorRows == 0 && band == 0)
             for (uint32_t y = 1; y + 1 < s.H; ++y)
                 SettleRow(s, y);
+        if (!fuseCorners)
+            return;
+        // The band's corner rows are those whose upper cell row is one of
+        // its rows, [begin − 1, end − 1), and the last band's also the top
+        // corner row H − 2. Those not done in the sweep need the rows the
+        // other bands settled after the barrier.
+        runner.Barrier();
+        const uint32_t last = band == runner.BandCount() - 1 ? s.H - 1 : end - 1;
+        for (uint32_t r = begin - 1; r < last; ++r)
+            if (!(r >= begin + 1 && int64_t(r) + 1 <= int64_t(end) - 2))
+                FuseCornerRow(fusion, r);
     };
     runner.Run(job);
     bPressureCleared = s.clearPressure;
+    bCornerHeightsPending = fuseCorners;
 }
 
 void CWaterBody::ClearPressure()
 {
+    bCornerHeightsPending = false;  // the object pass changes heights too
     if (bPressureCleared)
     {
         bPressureCleared = false;
@@ -847,6 +911,17 @@ void CWaterBody::UpdateCornerHeights()
 {
     if (!cells || !cornerHeights || iSimulationWidth < 2 || iSimulationHeight < 2)
         return;
+    if (bCornerHeightsPending)
+    {
+        // The pipe stage already averaged the current cells: the current
+        // heights become the previous ones, the pipe stage's the current.
+        bCornerHeightsPending = false;
+        float* oldPrevious = previousCornerHeights;
+        previousCornerHeights = cornerHeights;
+        cornerHeights = pendingCornerHeights;
+        pendingCornerHeights = oldPrevious;
+        return;
+    }
     const uint32_t W = iSimulationWidth, columns = W - 1, rows = iSimulationHeight - 1;
     BandRunner runner{WorkersFor(*this)};
     const bool staged = runner.pool && runner.pool->ReserveScratch(4 * size_t(W));
