@@ -391,14 +391,14 @@ void SettleRowVectorised(const PipeStep& s, RowStage& stage, uint32_t y)
 
 // Corner heights computed inside the pipe sweep (see CornerFusion below).
 struct CornerFusion;
-void FuseCornerRow(const CornerFusion& fusion, uint32_t r);
+void FuseCornerRow(CornerFusion& fusion, uint32_t r);
 
 // One band of interior rows [begin, end): each row's pipes, then the row
 // before it settles; the band's first and last rows wait for the barrier.
 // With `fusion`, each corner row whose two cell rows both settled here
 // (corner rows begin + 1 .. end − 3) is computed as soon as they have.
 void UpdatePipesOfBand(const PipeStep& s, RowStage* stage, uint32_t begin, uint32_t end,
-                       const CornerFusion* fusion)
+                       CornerFusion* fusion)
 {
     if (stage && begin < end)
     {
@@ -639,23 +639,28 @@ void StageCornerRow(const Cell* row, uint32_t W, float* masked, float* water)
 
 // The pipe stage's corner heights: corner row r from cell rows r and r + 1,
 // read back from the cells just settled (still in cache) with the same
-// staging and averaging as UpdateCornerHeights, so the same bits.
+// staging and averaging as UpdateCornerHeights, so the same bits. Cell row
+// y is staged in slot y % 2; in the sweep, corner rows come one after the
+// other, so each cell row is staged once.
 struct CornerFusion
 {
     const Cell* cells;
     uint32_t W;
     float* out;      // (W − 1) per corner row
     float* scratch;  // 4 × W floats of the band
+    uint32_t staged; // the cell row last staged, or UINT32_MAX
 };
 
-void FuseCornerRow(const CornerFusion& fusion, uint32_t r)
+void FuseCornerRow(CornerFusion& fusion, uint32_t r)
 {
     const uint32_t W = fusion.W;
     float* masked[2] = {fusion.scratch, fusion.scratch + W};
     float* water[2] = {fusion.scratch + 2 * size_t(W), fusion.scratch + 3 * size_t(W)};
-    StageCornerRow(fusion.cells + size_t(r) * W, W, masked[0], water[0]);
-    StageCornerRow(fusion.cells + size_t(r + 1) * W, W, masked[1], water[1]);
-    CornerAverages(W - 1, masked[0], water[0], masked[1], water[1],
+    if (fusion.staged != r)
+        StageCornerRow(fusion.cells + size_t(r) * W, W, masked[r % 2], water[r % 2]);
+    StageCornerRow(fusion.cells + size_t(r + 1) * W, W, masked[(r + 1) % 2], water[(r + 1) % 2]);
+    fusion.staged = r + 1;
+    CornerAverages(W - 1, masked[r % 2], water[r % 2], masked[(r + 1) % 2], water[(r + 1) % 2],
                    fusion.out + size_t(r) * (W - 1));
 }
 
@@ -848,7 +853,7 @@ void CWaterBody::UpdatePipes(double dt)
         CornerFusion fusion{};
         if (fuseCorners)
             fusion = {s.cells, s.W, pendingCornerHeights,
-                      runner.pool->Scratch(band) + cornerScratchAt};
+                      runner.pool->Scratch(band) + cornerScratchAt, UINT32_MAX};
         UpdatePipesOfBand(s, vectorPath ? &stage : nullptr, begin, end,
                           fuseCorners ? &fusion : nullptr);
         runner.Barrier();
