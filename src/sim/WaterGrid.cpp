@@ -561,16 +561,21 @@ void SquareRoots(uint32_t xBegin, uint32_t xEnd, float* values)
         values[x] = std::sqrt(values[x]);
 }
 
+static_assert(sizeof(Vec3) == 3 * sizeof(float), "normals are stored as packed float triples");
+
+// Scales the normals to unit length and stores them as packed (x, y, z)
+// triples, out[3x..3x+2] for corner x.
 RIPPLEX_VECTOR_CLONES
-void ScaleNormals(uint32_t xBegin, uint32_t xEnd, float* __restrict nx, float* __restrict ny,
-                  float* __restrict nz, const float* __restrict length)
+void ScaleNormals(uint32_t xBegin, uint32_t xEnd, const float* __restrict nx,
+                  const float* __restrict ny, const float* __restrict nz,
+                  const float* __restrict length, float* __restrict out)
 {
     for (uint32_t x = xBegin; x < xEnd; ++x)
     {
         float scale = 1.0f / length[x];
-        nx[x] *= scale;
-        ny[x] *= scale;
-        nz[x] *= scale;
+        out[3 * size_t(x)] = nx[x] * scale;
+        out[3 * size_t(x) + 1] = ny[x] * scale;
+        out[3 * size_t(x) + 2] = nz[x] * scale;
     }
 }
 
@@ -593,10 +598,8 @@ void UpdateNormalsOfRow(const NormalStep& s, uint32_t y, float* scratch)
     InnerNormals(1, s.columns - 1, row - s.columns, row, row + s.columns, s.dx, s.dy, nx, ny, nz,
                  length);
     SquareRoots(1, s.columns - 1, length);
-    ScaleNormals(1, s.columns - 1, nx, ny, nz, length);
+    ScaleNormals(1, s.columns - 1, nx, ny, nz, length, &out[0].x);
     out[0] = CornerNormal(s, 0, y);
-    for (uint32_t x = 1; x + 1 < s.columns; ++x)
-        out[x] = Vec3{nx[x], ny[x], nz[x]};
     out[s.columns - 1] = CornerNormal(s, s.columns - 1, y);
 }
 
