@@ -5,6 +5,7 @@ purpose-made scene directory whose picture has a known shape.
 
 Usage:
   viewer_tools.py size FILE            print "WIDTH HEIGHT" of a valid RLE TGA
+  viewer_tools.py sizes FILE...         print "WIDTH HEIGHT" of each, one per line
   viewer_tools.py nonuniform FILE      fail when every pixel has one colour
   viewer_tools.py centred FILE         fail unless the picture is a rectangle
                                        centred on black, each row its own
@@ -25,6 +26,32 @@ import sys
 def fail(message):
     print(f"viewer_tools: {message}", file=sys.stderr)
     sys.exit(1)
+
+
+def check_rle_tga(path):
+    """(width, height) of a complete RLE TGA as the viewer writes it; walks
+    the packets without building pixels, so it is cheap enough to poll."""
+    data = open(path, "rb").read()
+    if len(data) < 18:
+        fail(f"{path}: {len(data)} bytes, shorter than a TGA header")
+    width, height, depth, descriptor = struct.unpack_from("<HHBB", data, 12)
+    if (data[0], data[1], data[2], depth, descriptor) != (0, 0, 10, 24, 0):
+        fail(f"{path}: header {data[:18].hex()} is not an RLE 24-bit TGA")
+    total = width * height
+    count = 0
+    at = 18
+    while count < total:
+        if at >= len(data):
+            fail(f"{path}: pixel data ends after {count} of {total} pixels")
+        packet = data[at]
+        pixels = (packet & 0x7F) + 1
+        at += 1 + (3 if packet & 0x80 else 3 * pixels)
+        count += pixels
+    if count != total:
+        fail(f"{path}: packet runs past the last pixel")
+    if at != len(data):
+        fail(f"{path}: {len(data) - at} bytes short or after the last packet")
+    return width, height
 
 
 def read_rle_tga(path):
@@ -163,8 +190,11 @@ def make_flat_scene(directory, width, height):
 
 def main(argv):
     if len(argv) >= 3 and argv[1] == "size":
-        width, height, _ = read_rle_tga(argv[2])
+        width, height = check_rle_tga(argv[2])
         print(width, height)
+    elif len(argv) >= 3 and argv[1] == "sizes":
+        for path in argv[2:]:
+            print(*check_rle_tga(path))
     elif len(argv) >= 3 and argv[1] == "nonuniform":
         _, _, rows = read_rle_tga(argv[2])
         colours = {p for row in rows for p in row}

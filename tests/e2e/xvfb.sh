@@ -73,7 +73,8 @@ wait_window() {
 }
 
 # Waits up to $2 seconds (default 30) for file $1 to exist and stop growing
-# (a writer closes it before the size settles across two polls).
+# (same size across two polls). A TGA must also decode completely: a frame
+# or screenshot caught half written never passes.
 wait_file() {
     local path=$1 limit=${2:-30} deadline last=-1 size
     deadline=$((SECONDS + limit))
@@ -81,13 +82,14 @@ wait_file() {
         if [[ -f "$path" ]]; then
             size=$(stat -c %s "$path")
             if ((size == last && size > 0)); then
-                return 0
+                [[ $path != *.tga ]] && return 0
+                python3 "$TOOLS" size "$path" >/dev/null 2>&1 && return 0
             fi
             last=$size
         fi
         sleep 0.1
     done
-    fail "file $path did not appear within ${limit} s"
+    fail "file $path did not appear complete within ${limit} s"
 }
 
 # Waits up to $2 seconds (default 30) for process $1, a child of this
