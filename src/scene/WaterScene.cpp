@@ -169,8 +169,17 @@ void CWaterScene::RecordFrame()
     FormatFrameName(iFrameNumber, name);
     if (iFrameNumber < INT32_MAX)
         ++iFrameNumber;
-    if (captureImage.data != nullptr)
-        CTgaImage::TgaImageSave(name, &captureImage, true);
+    if (captureImage.data == nullptr)
+        return;
+    // A full disk or an unwritable directory must not stop the recording
+    // (the frame number still advances), but the user has to learn of it:
+    // one line for the first frame of each recording that cannot be saved.
+    if (!CTgaImage::TgaImageSave(name, &captureImage, true) && !recordingFailureLogged)
+    {
+        CLog::Write("CWaterScene::IdleScene -- Impossible d'\xE9" "crire l'image %s,"
+                    " l'enregistrement continue", name);
+        recordingFailureLogged = true;
+    }
 }
 
 int CWaterScene::GetEventMask()
@@ -204,6 +213,7 @@ void CWaterScene::ToggleRecording()
         return;
     }
     iFrameNumber = 0;
+    recordingFailureLogged = false;
     int width = std::clamp(CGraphics::iScreenWidth, 0, 0xFFFF);
     int height = std::clamp(CGraphics::iScreenHeight, 0, 0xFFFF);
     captureImage.Allocate(uint16_t(width), uint16_t(height), 24);

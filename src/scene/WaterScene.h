@@ -50,4 +50,5 @@ private:
 
     int framesToRecord = 0;         // unattended recording; 0: off
     bool unattendedStarted = false;
+    bool recordingFailureLogged = false;  // reset at each start of recording
 };
