@@ -302,9 +302,14 @@ void StageRow(const PipeStep& s, RowStage& stage, uint32_t y, bool withFlows)
     float* pressure = stage.pressure[slot];
     float** flow = stage.flow[slot];
     bool allWater = true;
+    // The sweep is bound by memory: ask for the row two ahead (staged next
+    // but one) while this one is read. A hint only; results do not depend on it.
+    const Cell* ahead = y + 3 < s.H ? row + 2 * size_t(s.W) : nullptr;
     for (uint32_t x = 0; x < s.W; ++x)
     {
         const Cell& cell = row[x];
+        if (ahead)
+            __builtin_prefetch(ahead + x, 1);
         height[x] = cell.height;
         pressure[x] = cell.pressure;
         if (withFlows)
