@@ -2,11 +2,10 @@
 // whether they are well formed, then the working-directory lookup.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
 #include "app/CommandLine.h"
 
 namespace
@@ -26,25 +25,6 @@ Parsed Parse(const std::vector<std::string>& arguments)
     Parsed parsed;
     parsed.wellFormed = parsed.list.Parse(static_cast<int>(argv.size() - 1), argv.data());
     return parsed;
-}
-
-std::string Describe(const COptionList& list)
-{
-    std::ostringstream out;
-    for (const COptionEntry& entry : list.entries)
-    {
-        if (out.tellp() > 0)
-            out << ' ';
-        out << entry.name << '=';
-        switch (entry.type)
-        {
-        case OptionType::Int: out << 'I' << entry.iValue; break;
-        case OptionType::Double: out << 'D' << entry.dValue; break;
-        case OptionType::Bool: out << 'B' << (entry.bValue ? 1 : 0); break;
-        case OptionType::String: out << "S'" << entry.Text() << '\''; break;
-        }
-    }
-    return out.str();
 }
 
 // The program's own choice of working directory.
@@ -70,7 +50,7 @@ void RunTable(const std::vector<ArgumentCase>& cases)
             label += "[" + argument + "]";
         Parsed parsed = Parse(c.arguments);
         EXPECT_EQ(parsed.wellFormed, c.wellFormed) << label;
-        EXPECT_EQ(Describe(parsed.list), c.entries) << label;
+        EXPECT_EQ(testfiles::DescribeEntries(parsed.list), c.entries) << label;
     }
 }
 }  // namespace
@@ -140,33 +120,25 @@ TEST(CommandLineSyntax, ValuesAreTyped)
     });
 }
 
-TEST(CommandLineDirectory, DirectoryThenDThenDefault)
+TEST(CommandLineDirectory, DirectoryThenDThenDefaultStringsOnly)
 {
-    EXPECT_EQ(WorkingDirectory({}), "default");
-    EXPECT_EQ(WorkingDirectory({"-d", "data"}), "data");
-    EXPECT_EQ(WorkingDirectory({"--directory", "x", "-d", "y"}), "x");
-    EXPECT_EQ(WorkingDirectory({"-d", "y", "--directory", "x"}), "x");
-    EXPECT_EQ(WorkingDirectory({"--directory:x"}), "x");
-    EXPECT_EQ(WorkingDirectory({"--directory", "\"2002"}), "2002");
-}
-
-TEST(CommandLineDirectory, NonStringValuesFallBackToTheDefault)
-{
-    EXPECT_EQ(WorkingDirectory({"--directory"}), "default");
-    EXPECT_EQ(WorkingDirectory({"--directory", "2002"}), "default");
-    EXPECT_EQ(WorkingDirectory({"--directory:-x"}), "default");
-    EXPECT_EQ(WorkingDirectory({"--directory", "true"}), "default");
-    EXPECT_EQ(WorkingDirectory({"--directory", "1stRun", "-d", "y"}), "y");
-    EXPECT_EQ(WorkingDirectory({"--directory", "2002", "--directory", "data"}), "default")
-        << "the first entry decides even when a later one is a String";
-    EXPECT_EQ(WorkingDirectory({"--Directory", "x"}), "default") << "names are case-sensitive";
-}
-
-TEST(CommandLineDirectory, DefaultIsReturnedAsTheSamePointer)
-{
-    Parsed parsed = Parse({"--directory", "7"});
-    const char* fallback = "default";
-    const char* out = nullptr;
-    EXPECT_EQ(parsed.list.GetString("directory", fallback, &out), fallback);
-    EXPECT_EQ(out, fallback);
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{}, "default"},
+        {{"-d", "data"}, "data"},
+        {{"--directory", "x", "-d", "y"}, "x"},
+        {{"-d", "y", "--directory", "x"}, "x"},
+        {{"--directory:x"}, "x"},
+        {{"--directory", "\"2002"}, "2002"},
+        // Values that are no String fall back to the default.
+        {{"--directory"}, "default"},
+        {{"--directory", "2002"}, "default"},
+        {{"--directory:-x"}, "default"},
+        {{"--directory", "true"}, "default"},
+        {{"--directory", "1stRun", "-d", "y"}, "y"},
+        // The first entry decides even when a later one is a String.
+        {{"--directory", "2002", "--directory", "data"}, "default"},
+        {{"--Directory", "x"}, "default"},  // names are case-sensitive
+    };
+    for (const auto& [arguments, expected] : cases)
+        EXPECT_EQ(WorkingDirectory(arguments), expected) << testing::PrintToString(arguments);
 }
