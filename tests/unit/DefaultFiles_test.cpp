@@ -15,7 +15,6 @@
 
 namespace
 {
-
 struct ParsedFile
 {
     bool valid = false;
@@ -118,13 +117,6 @@ TEST(DefaultFiles, SimulationOptionsNameTheShippedAssets)
     }
 }
 
-struct ShippedEvent
-{
-    bool once;
-    bool addObject;
-    std::string name;
-};
-
 TEST(DefaultFiles, EventScriptDropsFloatingBallsInsideTheBasinAndKeepsGoing)
 {
     ParsedFile simulation = ParseShipped("simulation.opt");
@@ -137,78 +129,57 @@ TEST(DefaultFiles, EventScriptDropsFloatingBallsInsideTheBasinAndKeepsGoing)
     float halfY = simulation.list.GetFloat("dSimulationSizeY", 1.0f) * 0.5f;
     float water = simulation.list.GetFloat("dDefaultHeight", 1.0f);
 
-    int count = list.GetInt("iEventNumber", 0);
+    const int count = list.GetInt("iEventNumber", 0);
     ASSERT_GE(count, 5);
     std::vector<std::string> keys = {"iEventNumber"};
-    std::vector<ShippedEvent> events;
+    // Names dropped at all, dropped again and again, taken away again and again.
+    std::set<std::string> dropped, repeatedDrops, repeatedRemovals, removed;
     for (int k = 1; k <= count; ++k)
     {
         SCOPED_TRACE("event " + std::to_string(k));
-        auto key = [k](const char* pattern) {
+        auto key = [&](const char* pattern) {
             char name[64];
             std::snprintf(name, sizeof name, pattern, k);
-            return std::string(name);
+            keys.push_back(name);
+            return keys.back();
         };
-        for (const char* pattern : {"iEvent%iType", "dEvent%iTime", "bEvent%iOnce",
-                                    "bEvent%iAddObject", "strEvent%iObjectName"})
-            keys.push_back(key(pattern));
-        ShippedEvent event{list.GetBool(key("bEvent%iOnce").c_str(), true),
-                           list.GetBool(key("bEvent%iAddObject").c_str(), true),
-                           list.GetString(key("strEvent%iObjectName").c_str(), "null")};
         EXPECT_EQ(list.GetInt(key("iEvent%iType").c_str(), 0), 1);
-        if (!event.once)
-        {
-            keys.push_back(key("dEvent%iAddTime"));
+        key("dEvent%iTime");
+        const bool once = list.GetBool(key("bEvent%iOnce").c_str(), true);
+        const bool add = list.GetBool(key("bEvent%iAddObject").c_str(), true);
+        const std::string name = list.GetString(key("strEvent%iObjectName").c_str(), "null");
+        if (!once)
             EXPECT_GT(list.GetDouble(key("dEvent%iAddTime").c_str(), 0.0), 0.5);
-        }
-        if (event.addObject)
-        {
-            for (const char* pattern :
-                 {"dEvent%iObjectMass", "dEvent%iObjectSize", "dEvent%iObjectPosX",
-                  "dEvent%iObjectPosY", "dEvent%iObjectPosZ", "dEvent%iObjectSpeedX",
-                  "dEvent%iObjectSpeedY", "dEvent%iObjectSpeedZ", "dEvent%iObjectColorR",
-                  "dEvent%iObjectColorG", "dEvent%iObjectColorB"})
-                keys.push_back(key(pattern));
-            float radius = list.GetFloat(key("dEvent%iObjectSize").c_str(), 0.0f);
-            float mass = list.GetFloat(key("dEvent%iObjectMass").c_str(), 0.0f);
-            float x = list.GetFloat(key("dEvent%iObjectPosX").c_str(), 9.0f);
-            float y = list.GetFloat(key("dEvent%iObjectPosY").c_str(), 9.0f);
-            float z = list.GetFloat(key("dEvent%iObjectPosZ").c_str(), 0.0f);
-            EXPECT_GT(mass, 0.0f);
-            EXPECT_LT(mass, density * radius * radius * radius * 4.18879f) << "would sink";
-            EXPECT_LT(std::abs(x) + radius, halfX * 0.9f);
-            EXPECT_LT(std::abs(y) + radius, halfY * 0.9f);
-            EXPECT_GT(z - radius, water);
-            EXPECT_EQ(list.GetFloat(key("dEvent%iObjectSpeedX").c_str(), 1.0f), 0.0f);
-            EXPECT_EQ(list.GetFloat(key("dEvent%iObjectSpeedY").c_str(), 1.0f), 0.0f);
-        }
-        events.push_back(event);
+        (add ? dropped : removed).insert(name);
+        if (!once)
+            (add ? repeatedDrops : repeatedRemovals).insert(name);
+        if (!add)
+            continue;
+        for (const char* pattern : {"dEvent%iObjectPosZ", "dEvent%iObjectSpeedZ", "dEvent%iObjectColorR",
+                                    "dEvent%iObjectColorG", "dEvent%iObjectColorB"})
+            key(pattern);
+        const float radius = list.GetFloat(key("dEvent%iObjectSize").c_str(), 0.0f);
+        const float mass = list.GetFloat(key("dEvent%iObjectMass").c_str(), 0.0f);
+        const float x = list.GetFloat(key("dEvent%iObjectPosX").c_str(), 9.0f);
+        const float y = list.GetFloat(key("dEvent%iObjectPosY").c_str(), 9.0f);
+        const float z = list.GetFloat(("dEvent" + std::to_string(k) + "ObjectPosZ").c_str(), 0.0f);
+        EXPECT_GT(mass, 0.0f);
+        EXPECT_LT(mass, density * radius * radius * radius * 4.18879f) << "would sink";
+        EXPECT_LT(std::abs(x) + radius, halfX * 0.9f);
+        EXPECT_LT(std::abs(y) + radius, halfY * 0.9f);
+        EXPECT_GT(z - radius, water);
+        EXPECT_EQ(list.GetFloat(key("dEvent%iObjectSpeedX").c_str(), 1.0f), 0.0f);
+        EXPECT_EQ(list.GetFloat(key("dEvent%iObjectSpeedY").c_str(), 1.0f), 0.0f);
     }
     ExpectExactlyTheseKeys(parsed, keys);
 
-    // Every name that is taken away is one that is dropped, and some ball is
-    // dropped again and again while also being taken away again and again,
-    // so the demonstration goes on with a bounded number of balls.
-    std::set<std::string> dropped, repeatedDrops, repeatedRemovals;
-    for (const ShippedEvent& event : events)
-    {
-        if (event.addObject)
-            dropped.insert(event.name);
-        if (event.addObject && !event.once)
-            repeatedDrops.insert(event.name);
-        if (!event.addObject && !event.once)
-            repeatedRemovals.insert(event.name);
-    }
-    for (const ShippedEvent& event : events)
-    {
-        if (!event.addObject)
-        {
-            EXPECT_TRUE(dropped.count(event.name)) << event.name;
-        }
-    }
+    // Every name taken away is one that is dropped, and some ball is dropped
+    // again and again while also being taken away again and again, so the
+    // demonstration goes on with a bounded number of balls.
+    for (const std::string& name : removed)
+        EXPECT_TRUE(dropped.count(name)) << name;
     for (const std::string& name : repeatedDrops)
         EXPECT_TRUE(repeatedRemovals.count(name)) << name << " piles up";
     EXPECT_FALSE(repeatedDrops.empty());
 }
-
 }  // namespace
