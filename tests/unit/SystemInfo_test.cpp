@@ -6,6 +6,7 @@
 #include <climits>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include <sys/utsname.h>
 
@@ -14,26 +15,21 @@
 
 TEST(SystemInfo, KernelReleaseNumbers)
 {
-    struct
+    const struct
     {
         const char* release;
         int major, minor, build;
     } cases[] = {
-        {"6.1.0-27-amd64", 6, 1, 0},
-        {"5.15.153.1-microsoft-standard-WSL2", 5, 15, 153},
-        {"6.8", 6, 8, 0},
-        {"4", 4, 0, 0},
-        {"", 0, 0, 0},
-        {"abc", 0, 0, 0},
-        {"6.x.3", 6, 0, 0},
-        {"99999999999.1.2", INT_MAX, 1, 2},
+        {"6.1.0-27-amd64", 6, 1, 0}, {"5.15.153.1-microsoft-standard-WSL2", 5, 15, 153},
+        {"6.8", 6, 8, 0},            {"4", 4, 0, 0},
+        {"", 0, 0, 0},               {"abc", 0, 0, 0},
+        {"6.x.3", 6, 0, 0},          {"99999999999.1.2", INT_MAX, 1, 2},
     };
     for (const auto& c : cases)
     {
-        KernelVersion version = ParseKernelRelease(c.release);
-        EXPECT_EQ(version.major, c.major) << c.release;
-        EXPECT_EQ(version.minor, c.minor) << c.release;
-        EXPECT_EQ(version.build, c.build) << c.release;
+        const KernelVersion v = ParseKernelRelease(c.release);
+        EXPECT_EQ(std::make_tuple(v.major, v.minor, v.build), std::make_tuple(c.major, c.minor, c.build))
+            << c.release;
     }
 }
 
@@ -58,12 +54,10 @@ TEST(SystemInfo, ThisMachinesLine)
 {
     struct utsname info;
     ASSERT_EQ(uname(&info), 0);
-    std::string line = GetSystemString();
-    KernelVersion version = ParseKernelRelease(info.release);
-    std::string expectedStart = std::string(info.sysname) + " " + std::to_string(version.major) +
-                                "." + std::to_string(version.minor) + " build " +
-                                std::to_string(version.build) + " PlatformId 0 SP=\"";
-    EXPECT_EQ(line, expectedStart + info.version + "\"");
+    const KernelVersion v = ParseKernelRelease(info.release);
+    EXPECT_EQ(GetSystemString(), std::string(info.sysname) + " " + std::to_string(v.major) + "." +
+                                     std::to_string(v.minor) + " build " + std::to_string(v.build) +
+                                     " PlatformId 0 SP=\"" + info.version + "\"");
 }
 
 TEST(SystemInfo, ReportLines)
