@@ -60,57 +60,47 @@ fresh_scene
 run_scene
 [[ $status == 0 ]] || fail "the shipped scene does not start: $(cat "$work/log.txt")"
 
-# Mesh cut in the middle of its arrays.
-fresh_scene
-size=$(stat -c %s "$scene/bottom.obj")
-truncate -s $((size / 2)) "$scene/bottom.obj"
-run_scene
-[[ $status != 0 ]] || fail "truncated mesh accepted"
-grep -aq '^[0-9:]* - C3DSObject::LoadOBJ -- ' "$work/log.txt" || fail "truncated mesh: no loader line"
-expect_tail "truncated mesh" "$scene_failed"
-
-# Mesh gone.
-fresh_scene
-rm "$scene/bottom.obj"
-run_scene
-expect_tail "missing mesh" 'C3DSObject::LoadOBJ -- Erreur \xE0 l'"'"'ouverture du fichier\n'"$scene_failed"
-
-# Texture gone: the image reader has no message for a missing file.
-fresh_scene
-rm "$scene/water.tga"
-run_scene
-[[ $status != 0 ]] || fail "missing texture accepted"
-expect_tail "missing texture" "$scene_failed"
-
-# Texture cut short: still loads, the missing pixels are black.
-fresh_scene
-truncate -s 1000 "$scene/bottom.tga"
-run_scene
-[[ $status == 0 ]] || fail "short texture refused: $(cat "$work/log.txt")"
-
-# Texture cut inside its header.
-fresh_scene
-truncate -s 10 "$scene/bottom.tga"
-run_scene
-[[ $status != 0 ]] || fail "texture without a header accepted"
-expect_tail "texture without a header" "$scene_failed"
-
-# Event script gone: the parser's line, then the scene's.
-fresh_scene
-rm "$scene/events.opt"
-run_scene
-expect_tail "missing events" \
-    'COptionsParser::ParseFile -- Erreur ! Impossible d'"'"'ouvrir le fichier events.opt\n'"$scene_failed"
-
-# Simulation options cut in the middle of a statement: invalid, no parser line.
-fresh_scene
-grep -ab -m1 'dGravity' "$scene/simulation.opt" >/dev/null || fail "no dGravity in simulation.opt"
-offset=$(grep -ab -m1 'dGravity' "$scene/simulation.opt" | cut -d: -f1)
-truncate -s $((offset + 5)) "$scene/simulation.opt"
-run_scene
-[[ $status != 0 ]] || fail "truncated simulation.opt accepted"
-expect_tail "truncated simulation.opt" "$scene_failed"
-if grep -aq 'COptionsParser' "$work/log.txt"; then fail "a cut file is not a missing one"; fi
+# One damage per row: what is done to a fresh copy of the shipped scene,
+# the status ("ok" or "refused") and the lines the log must end with.
+mesh_line='C3DSObject::LoadOBJ -- Erreur \xE0 l'"'"'ouverture du fichier\n'
+events_line='COptionsParser::ParseFile -- Erreur ! Impossible d'"'"'ouvrir le fichier events.opt\n'
+cut_in_gravity() {
+    local offset
+    offset=$(grep -ab -m1 'dGravity' "$scene/simulation.opt" | cut -d: -f1)
+    [[ -n $offset ]] || fail "no dGravity in simulation.opt"
+    truncate -s $((${offset:-0} + 5)) "$scene/simulation.opt"
+}
+cases=(
+    # The mesh loader's own line comes before the scene's (checked below).
+    'truncated mesh|truncate -s $(($(stat -c %s "$scene/bottom.obj") / 2)) "$scene/bottom.obj"|refused|'"$scene_failed"
+    'missing mesh|rm "$scene/bottom.obj"|refused|'"$mesh_line$scene_failed"
+    # The image reader has no message for a missing file.
+    'missing texture|rm "$scene/water.tga"|refused|'"$scene_failed"
+    # Cut short in its pixels a texture still loads, the missing ones black.
+    'short texture|truncate -s 1000 "$scene/bottom.tga"|ok|'
+    'texture without a header|truncate -s 10 "$scene/bottom.tga"|refused|'"$scene_failed"
+    'missing events|rm "$scene/events.opt"|refused|'"$events_line$scene_failed"
+    # Cut in the middle of a statement: invalid, and no "cannot open" line.
+    'truncated simulation.opt|cut_in_gravity|refused|'"$scene_failed"
+)
+for row in "${cases[@]}"; do
+    IFS='|' read -r what damage outcome lines <<<"$row"
+    fresh_scene
+    eval "$damage"
+    run_scene
+    if [[ $outcome == ok ]]; then
+        [[ $status == 0 ]] || fail "$what refused: $(cat "$work/log.txt")"
+        continue
+    fi
+    [[ $status != 0 ]] || fail "$what accepted"
+    expect_tail "$what" "$lines"
+    case $what in
+    "truncated mesh") grep -aq '^[0-9:]* - C3DSObject::LoadOBJ -- ' "$work/log.txt" ||
+        fail "truncated mesh: no loader line" ;;
+    "truncated simulation.opt") ! grep -aq 'COptionsParser' "$work/log.txt" ||
+        fail "a cut file is not a missing one" ;;
+    esac
+done
 
 if ((failures)); then
     echo "$failures failure(s)"
