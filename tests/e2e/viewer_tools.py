@@ -4,8 +4,7 @@ viewer writes (independently of the program's own reader) and builds the
 purpose-made scene directory whose picture has a known shape.
 
 Usage:
-  viewer_tools.py size FILE            print "WIDTH HEIGHT" of a valid RLE TGA
-  viewer_tools.py sizes FILE...         print "WIDTH HEIGHT" of each, one per line
+  viewer_tools.py size[s] FILE...      print "WIDTH HEIGHT" of each valid RLE TGA
   viewer_tools.py nonuniform FILE      fail when every pixel has one colour
   viewer_tools.py centred FILE         fail unless the picture is a rectangle
                                        centred on black, each row its own
@@ -28,9 +27,12 @@ def fail(message):
     sys.exit(1)
 
 
-def check_rle_tga(path):
-    """(width, height) of a complete RLE TGA as the viewer writes it; walks
-    the packets without building pixels, so it is cheap enough to poll."""
+def read_rle_tga(path, decode=True):
+    """(width, height, rows): rows bottom first, each a list of (r, g, b);
+    rows is None without decode, which only walks the packets and is cheap
+    enough to poll. Only what the viewer writes is accepted: type 10, 24
+    bits, no image ID, packets that end exactly at the last pixel and
+    nothing after them."""
     data = open(path, "rb").read()
     if len(data) < 18:
         fail(f"{path}: {len(data)} bytes, shorter than a TGA header")
@@ -38,56 +40,28 @@ def check_rle_tga(path):
     if (data[0], data[1], data[2], depth, descriptor) != (0, 0, 10, 24, 0):
         fail(f"{path}: header {data[:18].hex()} is not an RLE 24-bit TGA")
     total = width * height
+    pixels = []
     count = 0
     at = 18
     while count < total:
         if at >= len(data):
             fail(f"{path}: pixel data ends after {count} of {total} pixels")
         packet = data[at]
-        pixels = (packet & 0x7F) + 1
-        at += 1 + (3 if packet & 0x80 else 3 * pixels)
-        count += pixels
-    if count != total:
-        fail(f"{path}: packet runs past the last pixel")
-    if at != len(data):
-        fail(f"{path}: {len(data) - at} bytes short or after the last packet")
-    return width, height
-
-
-def read_rle_tga(path):
-    """(width, height, rows): rows bottom first, each a list of (r, g, b).
-    Only what the viewer writes is accepted: type 10, 24 bits, no image ID,
-    packets that end exactly at the last pixel and nothing after them."""
-    data = open(path, "rb").read()
-    if len(data) < 18:
-        fail(f"{path}: {len(data)} bytes, shorter than a TGA header")
-    id_length, colour_map, image_type = data[0], data[1], data[2]
-    width, height, depth, descriptor = struct.unpack_from("<HHBB", data, 12)
-    if (id_length, colour_map, image_type, depth, descriptor) != (0, 0, 10, 24, 0):
-        fail(f"{path}: header {data[:18].hex()} is not an RLE 24-bit TGA")
-    total = width * height
-    pixels = []
-    at = 18
-    while len(pixels) < total:
-        if at >= len(data):
-            fail(f"{path}: pixel data ends after {len(pixels)} of {total} pixels")
-        packet = data[at]
         at += 1
-        count = (packet & 0x7F) + 1
-        if len(pixels) + count > total:
+        run = (packet & 0x7F) + 1
+        if count + run > total:
             fail(f"{path}: packet runs past the last pixel")
-        if packet & 0x80:
-            b, g, r = data[at:at + 3]
-            at += 3
-            pixels.extend([(r, g, b)] * count)
-        else:
-            for _ in range(count):
-                b, g, r = data[at:at + 3]
-                at += 3
-                pixels.append((r, g, b))
+        stored = 1 if packet & 0x80 else run
+        if at + 3 * stored > len(data):
+            fail(f"{path}: packet cut short after {count} of {total} pixels")
+        if decode:
+            triples = [tuple(data[at + 3 * i:at + 3 * i + 3][::-1]) for i in range(stored)]
+            pixels.extend(triples * run if packet & 0x80 else triples)
+        at += 3 * stored
+        count += run
     if at != len(data):
         fail(f"{path}: {len(data) - at} bytes after the last packet")
-    rows = [pixels[y * width:(y + 1) * width] for y in range(height)]
+    rows = [pixels[y * width:(y + 1) * width] for y in range(height)] if decode else None
     return width, height, rows
 
 
@@ -189,12 +163,9 @@ def make_flat_scene(directory, width, height):
 
 
 def main(argv):
-    if len(argv) >= 3 and argv[1] == "size":
-        width, height = check_rle_tga(argv[2])
-        print(width, height)
-    elif len(argv) >= 3 and argv[1] == "sizes":
+    if len(argv) >= 3 and argv[1] in ("size", "sizes"):
         for path in argv[2:]:
-            print(*check_rle_tga(path))
+            print(*read_rle_tga(path, decode=False)[:2])
     elif len(argv) >= 3 and argv[1] == "nonuniform":
         _, _, rows = read_rle_tga(argv[2])
         colours = {p for row in rows for p in row}
