@@ -19,17 +19,17 @@
 
 namespace
 {
-void AppendU32(std::string& out, uint32_t v)
+// Little-endian 32-bit words, floats by their bit pattern.
+void Append(std::string& out, uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
         out.push_back(static_cast<char>((v >> (8 * i)) & 0xFFu));
 }
-
-void AppendF32(std::string& out, float f)
+void Append(std::string& out, float f)
 {
     uint32_t v;
     std::memcpy(&v, &f, sizeof v);
-    AppendU32(out, v);
+    Append(out, v);
 }
 
 // 4 x 3 pixels, no symmetry, so nothing depends on a lucky layout.
@@ -44,32 +44,23 @@ void WriteTexture(const char* name)
         throw std::runtime_error("SimFixture: cannot write the texture");
 }
 
+// FNV-1a.
 struct Hasher
 {
     uint64_t value = 1469598103934665603ull;
     void Bytes(const void* p, size_t n)
     {
-        const unsigned char* b = static_cast<const unsigned char*>(p);
         for (size_t i = 0; i < n; ++i)
-        {
-            value ^= b[i];
-            value *= 1099511628211ull;
-        }
+            value = (value ^ static_cast<const unsigned char*>(p)[i]) * 1099511628211ull;
     }
-    template <typename T>
-    void Value(const T& v) { Bytes(&v, sizeof v); }
-    void Vector(const Vec3& v) { Value(v.x); Value(v.y); Value(v.z); }
+    template <typename... T>
+    void Values(const T&... v) { (Bytes(&v, sizeof v), ...); }
     void Object(const SimObject& o)
     {
-        Value(o.mass);
-        Value(o.radius);
-        Vector(o.position);
-        Vector(o.speed);
-        Vector(o.acceleration);
-        Vector(o.color);
+        Values(o.mass, o.radius, o.position, o.speed, o.acceleration, o.color);
         if (o.name)
             Bytes(o.name, std::strlen(o.name) + 1);
-        Value(o.kind);
+        Values(o.kind);
     }
 };
 }  // namespace
@@ -77,17 +68,12 @@ struct Hasher
 std::string SimFixtureMeshBytes()
 {
     std::string bytes = {7, 21, 0, 3, 0, 1, 0};
-    const float vertices[9] = {-0.5f, -0.5f, 0.0f, 0.5f, -0.5f, 0.0f, 0.0f, 0.5f, 0.0f};
-    for (float v : vertices)
-        AppendF32(bytes, v);
-    for (int i = 0; i < 3; ++i)
-    {
-        AppendF32(bytes, 0.0f);
-        AppendF32(bytes, 0.0f);
-        AppendF32(bytes, 1.0f);
-    }
+    for (float v : {-0.5f, -0.5f, 0.0f, 0.5f, -0.5f, 0.0f, 0.0f, 0.5f, 0.0f})  // vertices
+        Append(bytes, v);
+    for (int i = 0; i < 9; ++i)  // normals (0, 0, 1)
+        Append(bytes, i % 3 == 2 ? 1.0f : 0.0f);
     for (uint32_t i = 0; i < 3; ++i)
-        AppendU32(bytes, i);
+        Append(bytes, i);
     return bytes;
 }
 
@@ -185,32 +171,21 @@ void CSimFixture::Run(int steps, double dt)
 uint64_t CSimFixture::StateHash() const
 {
     Hasher h;
-    h.Value(body.dElapsedTime);
+    h.Values(body.dElapsedTime);
     const size_t cellCount = size_t(body.iSimulationWidth) * body.iSimulationHeight;
     for (size_t i = 0; body.cells && i < cellCount; ++i)
     {
         const Cell& c = body.cells[i];
-        h.Value(c.height);
-        h.Bytes(c.flow, sizeof c.flow);
-        h.Value(c.pressure);
-        h.Value(c.kind);
+        h.Values(c.height, c.flow, c.pressure, c.kind);
     }
-    const size_t cornerCount =
-        size_t(body.iSimulationWidth - 1) * (body.iSimulationHeight - 1);
+    const size_t cornerCount = size_t(body.iSimulationWidth - 1) * (body.iSimulationHeight - 1);
     for (size_t i = 0; body.cornerHeights && i < cornerCount; ++i)
-    {
-        h.Value(body.cornerHeights[i]);
-        h.Vector(body.cornerNormals[i]);
-    }
+        h.Values(body.cornerHeights[i], body.cornerNormals[i]);
     for (const SimObject& o : body.objects)
         h.Object(o);
     for (const SimEvent& e : body.events)
     {
-        h.Value(e.type);
-        h.Value(e.time);
-        h.Value(e.once);
-        h.Value(e.addTime);
-        h.Value(e.addObject);
+        h.Values(e.type, e.time, e.once, e.addTime, e.addObject);
         h.Object(e.object);
     }
     return h.value;
