@@ -29,44 +29,61 @@ const COptionEntry* COptionList::Find(const char* name) const
     return nullptr;
 }
 
+int IntValueOf(const COptionEntry* entry, int defaultValue)
+{
+    return entry != nullptr && entry->type == OptionType::Int ? entry->iValue : defaultValue;
+}
+
+double DoubleValueOf(const COptionEntry* entry, double defaultValue)
+{
+    if (entry != nullptr && entry->type == OptionType::Double)
+        return entry->dValue;
+    if (entry != nullptr && entry->type == OptionType::Int)
+        return static_cast<double>(entry->iValue);
+    return defaultValue;
+}
+
+// Only a value written with a decimal point is a float; "10" is an Int.
+float FloatValueOf(const COptionEntry* entry, float defaultValue)
+{
+    return entry != nullptr && entry->type == OptionType::Double
+               ? static_cast<float>(entry->dValue)
+               : defaultValue;
+}
+
+bool BoolValueOf(const COptionEntry* entry, bool defaultValue)
+{
+    return entry != nullptr && entry->type == OptionType::Bool ? entry->bValue : defaultValue;
+}
+
+// The default comes back as the very pointer the caller passed.
+const char* StringValueOf(const COptionEntry* entry, const char* defaultValue)
+{
+    return entry != nullptr && entry->type == OptionType::String ? entry->Text() : defaultValue;
+}
+
 int COptionList::GetInt(const char* name, int defaultValue, int* out) const
 {
-    const COptionEntry* entry = Find(name);
-    bool accepted = entry != nullptr && entry->type == OptionType::Int;
-    return Answer(accepted ? static_cast<int>(entry->iValue) : defaultValue, out);
+    return Answer(IntValueOf(Find(name), defaultValue), out);
 }
 
 double COptionList::GetDouble(const char* name, double defaultValue, double* out) const
 {
-    const COptionEntry* entry = Find(name);
-    double value = defaultValue;
-    if (entry != nullptr && entry->type == OptionType::Double)
-        value = entry->dValue;
-    else if (entry != nullptr && entry->type == OptionType::Int)
-        value = static_cast<double>(entry->iValue);
-    return Answer(value, out);
+    return Answer(DoubleValueOf(Find(name), defaultValue), out);
 }
 
 float COptionList::GetFloat(const char* name, float defaultValue, float* out) const
 {
-    // Only a value written with a decimal point is a float; "10" is an Int.
-    const COptionEntry* entry = Find(name);
-    bool accepted = entry != nullptr && entry->type == OptionType::Double;
-    return Answer(accepted ? static_cast<float>(entry->dValue) : defaultValue, out);
+    return Answer(FloatValueOf(Find(name), defaultValue), out);
 }
 
 bool COptionList::GetBool(const char* name, bool defaultValue, bool* out) const
 {
-    const COptionEntry* entry = Find(name);
-    bool accepted = entry != nullptr && entry->type == OptionType::Bool;
-    return Answer(accepted ? entry->bValue : defaultValue, out);
+    return Answer(BoolValueOf(Find(name), defaultValue), out);
 }
 
 const char* COptionList::GetString(const char* name, const char* defaultValue,
                                    const char** out) const
 {
-    // The default comes back as the very pointer the caller passed.
-    const COptionEntry* entry = Find(name);
-    bool accepted = entry != nullptr && entry->type == OptionType::String;
-    return Answer(accepted ? entry->Text() : defaultValue, out);
+    return Answer(StringValueOf(Find(name), defaultValue), out);
 }

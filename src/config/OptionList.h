@@ -8,6 +8,15 @@
 
 #include "common/OptionEntry.h"
 
+// The typed answer of one entry (the first of its name, or null): its value
+// when its type suits the lookup, else the default. Shared by the list's
+// lookups and by readers that find entries their own way.
+int IntValueOf(const COptionEntry* entry, int defaultValue);
+double DoubleValueOf(const COptionEntry* entry, double defaultValue);  // Int accepted too
+float FloatValueOf(const COptionEntry* entry, float defaultValue);     // Double only
+bool BoolValueOf(const COptionEntry* entry, bool defaultValue);
+const char* StringValueOf(const COptionEntry* entry, const char* defaultValue);
+
 class COptionList
 {
 public:

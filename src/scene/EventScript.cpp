@@ -24,9 +24,8 @@ constexpr int MAX_EVENT_COUNT = 10000;
 
 // The first entry of every name in "events.opt". A script of thousands of
 // events asks for sixteen keys each; scanning the whole list for every key
-// would make loading quadratic in the file size. The typed answers below
-// are those of the option lookups: the first entry of a name decides, and
-// its type alone says whether its value or the default comes back.
+// would make loading quadratic in the file size. The typed answers are the
+// option lookups' own (IntValueOf and the rest).
 class FirstEntries
 {
 public:
@@ -53,33 +52,14 @@ class EventKeys
 public:
     EventKeys(const FirstEntries& entries, int number) : options(entries), k(number) {}
 
-    int Int(const char* pattern, int def)
-    {
-        const COptionEntry* e = Find(pattern);
-        return e && e->type == OptionType::Int ? e->iValue : def;
-    }
-    double Double(const char* pattern, double def)
-    {
-        const COptionEntry* e = Find(pattern);
-        if (e && e->type == OptionType::Double)
-            return e->dValue;
-        return e && e->type == OptionType::Int ? double(e->iValue) : def;
-    }
-    float Float(const char* pattern, float def)  // needs a decimal point
-    {
-        const COptionEntry* e = Find(pattern);
-        return e && e->type == OptionType::Double ? static_cast<float>(e->dValue) : def;
-    }
-    bool Bool(const char* pattern, bool def)
-    {
-        const COptionEntry* e = Find(pattern);
-        return e && e->type == OptionType::Bool ? e->bValue : def;
-    }
+    int Int(const char* pattern, int def) { return IntValueOf(Find(pattern), def); }
+    double Double(const char* pattern, double def) { return DoubleValueOf(Find(pattern), def); }
+    float Float(const char* pattern, float def) { return FloatValueOf(Find(pattern), def); }
+    bool Bool(const char* pattern, bool def) { return BoolValueOf(Find(pattern), def); }
     // Points into the cached list, which lives until the process ends.
     const char* String(const char* pattern, const char* def)
     {
-        const COptionEntry* e = Find(pattern);
-        return e && e->type == OptionType::String ? e->Text() : def;
+        return StringValueOf(Find(pattern), def);
     }
 
 private:

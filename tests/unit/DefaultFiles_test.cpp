@@ -149,7 +149,9 @@ TEST(DefaultFiles, EventScriptDropsFloatingBallsInsideTheBasinAndKeepsGoing)
         const bool add = list.GetBool(key("bEvent%iAddObject").c_str(), true);
         const std::string name = list.GetString(key("strEvent%iObjectName").c_str(), "null");
         if (!once)
+        {
             EXPECT_GT(list.GetDouble(key("dEvent%iAddTime").c_str(), 0.0), 0.5);
+        }
         (add ? dropped : removed).insert(name);
         if (!once)
             (add ? repeatedDrops : repeatedRemovals).insert(name);

@@ -126,6 +126,25 @@ std::string FirstDifference(const CWaterBody& a, const CWaterBody& b)
     return "";
 }
 
+// Runs the fast step and the plain-loop step over the same scene, each
+// from the start of the random sequence; `watch` sees the fast body after
+// every step.
+template <typename Watch>
+void StepSideBySide(CWaterBody& fast, CWaterBody& reference, int steps, Watch watch)
+{
+    MakeWaves(fast);
+    MakeWaves(reference);
+    ResetRandom();
+    for (int step = 0; step < steps; ++step)
+    {
+        fast.Step(0.01);
+        watch(fast);
+    }
+    ResetRandom();
+    for (int step = 0; step < steps; ++step)
+        ReferenceStep(reference, 0.01);
+}
+
 TEST(GridWorkers, EveryBandRunsOnceOverContiguousRowsPastEveryBarrier)
 {
     for (int threads : {1, 2, 3, 5})
@@ -285,18 +304,9 @@ TEST_P(FastStepIdentity, WholeStateEqualsThePlainLoopsToTheBit)
     ASSERT_TRUE(reference.Init());
     ASSERT_EQ(FirstDifference(fast, reference), "");  // Init's own corner stages
 
-    MakeWaves(fast);
-    MakeWaves(reference);
     size_t mostObjects = 0;
-    ResetRandom();
-    for (int step = 0; step < scene.steps; ++step)
-    {
-        fast.Step(0.01);
-        mostObjects = std::max(mostObjects, fast.objects.size());
-    }
-    ResetRandom();
-    for (int step = 0; step < scene.steps; ++step)
-        ReferenceStep(reference, 0.01);
+    StepSideBySide(fast, reference, scene.steps, [&](const CWaterBody& body)
+                   { mostObjects = std::max(mostObjects, body.objects.size()); });
 
     EXPECT_EQ(FirstDifference(fast, reference), "");
     // The scene did what it is for: spray flew and the surface moved.
@@ -340,18 +350,9 @@ TEST(SprayIdentity, ManyThrowsPerStepEqualThePlainCornerWalkToTheBit)
         auto referenceBody = std::make_unique<CWaterBody>();
         CWaterBody& reference = *referenceBody;
         ASSERT_TRUE(reference.Init());
-        MakeWaves(fast);
-        MakeWaves(reference);
         size_t mostThrown = 0;
-        ResetRandom();
-        for (int step = 0; step < scene.steps; ++step)
-        {
-            fast.Step(0.01);
-            mostThrown = std::max(mostThrown, fast.throwingCorners.size());
-        }
-        ResetRandom();
-        for (int step = 0; step < scene.steps; ++step)
-            ReferenceStep(reference, 0.01);
+        StepSideBySide(fast, reference, scene.steps, [&](const CWaterBody& body)
+                       { mostThrown = std::max(mostThrown, body.throwingCorners.size()); });
         const std::string label = std::to_string(scene.width) + "x" +
                                   std::to_string(scene.height) + " on " +
                                   std::to_string(scene.threads) + " threads";
