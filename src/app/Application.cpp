@@ -4,7 +4,8 @@
 // working directory, GLUT, window and OpenGL state, callbacks, the scene,
 // then the GLUT main loop. Every fatal failure writes one line to
 // "error.log" and ends the process: -1 when GLUT cannot start, -2 for
-// everything else.
+// everything else. Once started, the keys of the option files that had no
+// effect are logged as warnings.
 //
 // Deliberately not done here: the GLUT callbacks (ApplicationCallbacks.cpp)
 // and the scene itself (Scene.cpp, the scene directory). The released scene
@@ -28,6 +29,7 @@
 #include "assets/MeshDraw.h"
 #include "assets/Texture.h"
 #include "common/GraphicsHooks.h"
+#include "config/OptionsParser.h"
 #include "graphics/Graphics.h"
 #include "scene/WaterBodyDraw.h"
 #include "scene/WaterScene.h"
@@ -177,6 +179,7 @@ int CApplication::Init(int argc, char** argv)
     RegisterCallbacks();
     InstallGraphicsHooks();
     LoadMainScene(commandLine);
+    COptionsParser::WarnUnreadKeys();
 
     glutMainLoop();
     CLog::Write("CApplication::Init -- Erreur dans le programme");

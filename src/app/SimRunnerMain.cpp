@@ -11,8 +11,10 @@
 // water is the volume of the water cells and spray the volume in flight.
 // Heights file: W×H 32-bit little-endian floats in cell order, nothing else.
 //
-// Deliberately not done: no OpenGL, no log file (the log goes to standard
-// error), no real-time pacing. Exit status: 0 done, 1 directory, start-up
+// The log goes to standard error, the warnings about option keys that had
+// no effect included (after start-up, as in the viewer).
+//
+// Deliberately not done: no OpenGL, no log file, no real-time pacing. Exit status: 0 done, 1 directory, start-up
 // or output failure, 2 bad command line.
 #include <unistd.h>
 
@@ -25,6 +27,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Log.h"
+#include "config/OptionsParser.h"
 #include "sim/WaterBody.h"
 
 namespace
@@ -199,6 +202,7 @@ int main(int argc, char** argv)
         CLog::Write("CWaterScene::Init -- Impossible d'initialiser la sc\xE8" "ne");
         return EXIT_FAILED;
     }
+    COptionsParser::WarnUnreadKeys();
 
     if (settings.every > 0 && settings.steps > 0)
         PrintSummary(body);  // the starting point the later lines compare with

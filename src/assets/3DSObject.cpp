@@ -8,7 +8,8 @@
 //
 // Deliberately not done: no repair of a bad file. A file that is cut short,
 // has a short header or an index out of range is refused whole, and the
-// object keeps what it held before.
+// object keeps what it held before. Every refusal is logged with its
+// reason, then with the file's name.
 
 #include "assets/3DSObject.h"
 
@@ -80,16 +81,15 @@ void C3DSObject::Draw()
         g_graphicsHooks.drawMesh(*this);
 }
 
+// The reason's line comes first, then one that names the file.
 bool C3DSObject::LoadOBJ(const char* fileName)
 {
     std::FILE* file = std::fopen(fileName, "rb");
-    if (file == nullptr)
-    {
-        CLog::Write("C3DSObject::LoadOBJ -- Erreur \xE0 l'ouverture du fichier");
-        return false;
-    }
     bool loaded = ReadOBJ(file);
-    std::fclose(file);
+    if (file != nullptr)
+        std::fclose(file);
+    if (!loaded)
+        CLog::Write("C3DSObject::LoadOBJ -- Impossible de charger le maillage %s", fileName);
     return loaded;
 }
 

@@ -3,12 +3,14 @@
 //
 // Deliberately not done: no mipmaps, no resizing to powers of two, no
 // cache (each call makes a new texture object). OpenGL errors raised by
-// the upload are not examined.
+// the upload are not examined; an image larger than the implementation
+// takes is not uploaded but logged (the surface is then drawn untextured).
 
 #include "assets/Texture.h"
 
 #include <type_traits>
 
+#include "app/Log.h"
 #include "assets/TgaImage.h"
 
 static_assert(std::is_same_v<GLuint, uint32_t>,
@@ -47,7 +49,13 @@ bool LoadTexture(GLuint* texture, const char* fileName)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    if (image.bitsPerPixel == 24 || image.bitsPerPixel == 32)
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    if (image.width > maxSize || image.height > maxSize)
+        CLog::Write("LoadTexture -- Texture %s trop grande pour OpenGL (%u x %u, au plus %d) : "
+                    "surface dessin\xE9" "e sans texture",
+                    fileName, unsigned(image.width), unsigned(image.height), int(maxSize));
+    else if (image.bitsPerPixel == 24 || image.bitsPerPixel == 32)
         UploadPackedPixels(image);
     image.cvUnloadImage();
     return true;

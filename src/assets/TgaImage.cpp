@@ -1,12 +1,16 @@
 // CTgaImage: reading and writing true-colour TGA files (image types 2 and
 // 10, 24 and 32 bits per pixel) and the pixel buffer that holds them.
+// Images are kept bottom row first: a file whose descriptor puts the first
+// row at the top (ffmpeg's default) has its rows turned over on loading.
+// Every refusal, and a file too short for its pixels, is logged with the
+// file's name.
 //
 // Deliberately not done: no colour-mapped or grey images, no 16-bit pixels,
-// no origin flip (rows stay in file order), no writer for 32 bits. Nothing
-// here calls OpenGL.
+// no right-to-left rows, no writer for 32 bits. Nothing here calls OpenGL.
 
 #include "assets/TgaImage.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -20,6 +24,7 @@ constexpr int TGA_HEADER_SIZE = 18;
 constexpr uint8_t TGA_TYPE_TRUE_COLOUR = 2;
 constexpr uint8_t TGA_TYPE_TRUE_COLOUR_RLE = 10;
 constexpr int MAX_PACKET_PIXELS = 128;
+constexpr uint8_t TGA_TOP_LEFT_ORIGIN = 0x20;  // descriptor bit 5: first row is the top
 
 // A forged header could ask for 65535 × 65535 pixels (16 GiB at 32 bits);
 // nothing this program shows needs more than 64 megapixels.
@@ -41,17 +46,21 @@ size_t ReadOrZero(std::FILE* file, unsigned char* out, size_t count)
 }
 
 // Decodes run-length packets into `pixels` (pixelCount pixels of
-// bytesPerPixel bytes). A stream that ends early leaves the rest at 0; a
-// packet that would run past the image is cut at its end.
-void DecodeRunLengthPackets(std::FILE* file, unsigned char* pixels, size_t pixelCount,
+// bytesPerPixel bytes). A stream that ends early leaves the rest at 0 and
+// gives false; a packet that would run past the image is cut at its end.
+bool DecodeRunLengthPackets(std::FILE* file, unsigned char* pixels, size_t pixelCount,
                             size_t bytesPerPixel)
 {
+    bool complete = true;
     size_t done = 0;
     while (done < pixelCount)
     {
         int packetHeader = std::fgetc(file);
         if (packetHeader == EOF)
+        {
+            complete = false;
             break;
+        }
         size_t count = size_t(packetHeader & 0x7F) + 1;
         if (count > pixelCount - done)
             count = pixelCount - done;
@@ -63,7 +72,10 @@ void DecodeRunLengthPackets(std::FILE* file, unsigned char* pixels, size_t pixel
                 std::memcpy(out + i * bytesPerPixel, out, bytesPerPixel);
             done += count;
             if (got < bytesPerPixel)
+            {
+                complete = false;
                 break;
+            }
         }
         else
         {
@@ -71,10 +83,38 @@ void DecodeRunLengthPackets(std::FILE* file, unsigned char* pixels, size_t pixel
             size_t got = ReadOrZero(file, out, wanted);
             done += count;
             if (got < wanted)
+            {
+                complete = false;
                 break;
+            }
         }
     }
     std::memset(pixels + done * bytesPerPixel, 0, (pixelCount - done) * bytesPerPixel);
+    return complete;
+}
+
+// Turns the rows over: the image's first row becomes its last.
+void FlipRows(unsigned char* pixels, size_t width, size_t height, size_t bytesPerPixel)
+{
+    const size_t rowBytes = width * bytesPerPixel;
+    for (size_t top = 0, bottom = height; top + 1 < bottom; ++top, --bottom)
+        std::swap_ranges(pixels + top * rowBytes, pixels + (top + 1) * rowBytes,
+                         pixels + (bottom - 1) * rowBytes);
+}
+
+// The kind of picture an image type holds, for the refusal line.
+const char* ImageKind(uint8_t imageType)
+{
+    switch (imageType)
+    {
+    case 1:
+    case 9: return "\xE0 palette";
+    case 2:
+    case 10: return "en couleurs vraies";
+    case 3:
+    case 11: return "en niveaux de gris";
+    default: return "de type inconnu";
+    }
 }
 
 // B, G, R (, A) in the file; R, G, B (, A) in memory. The same exchange
@@ -232,44 +272,56 @@ bool CTgaImage::TgaImageLoad(const char* fileName, CTgaImage* _ctiImage)
     }
     std::FILE* file = std::fopen(fileName, "rb");
     if (file == nullptr)
+    {
+        CLog::Write("CTgaImage::TgaImageLoad -- Impossible d'ouvrir le fichier %s", fileName);
         return false;
-    bool loaded = TgaImageRead(file, _ctiImage);
+    }
+    bool loaded = TgaImageRead(file, _ctiImage, fileName);
     std::fclose(file);
     return loaded;
 }
 
 // The image is only touched once the whole file has been read: a refused
 // file leaves it as it was (no buffer, for the callers of the program).
-bool CTgaImage::TgaImageRead(std::FILE* file, CTgaImage* _ctiImage)
+bool CTgaImage::TgaImageRead(std::FILE* file, CTgaImage* _ctiImage, const char* fileName)
 {
     if (_ctiImage == nullptr)
     {
         CLog::Write("CTgaImage::TgaImageLoad -- Erreur ! Le pointeur _ctiImage est NULL !");
         return false;
     }
+    auto refuse = [fileName](const char* why) {
+        CLog::Write("CTgaImage::TgaImageLoad -- Fichier %s %s", fileName, why);
+        return false;
+    };
     unsigned char header[TGA_HEADER_SIZE];
     size_t headerBytes = std::fread(header, 1, sizeof(header), file);
-    if (headerBytes < 3)
-        return false;
+    unsigned char skipped[255];
+    if (headerBytes == sizeof(header))
+        headerBytes += std::fread(skipped, 1, header[0], file);
+    if (std::ferror(file))
+        return refuse("illisible");
+    if (headerBytes < 3 || headerBytes < sizeof(header) + header[0])
+        return refuse("trop court pour un en-t\xEAte TGA");
     uint8_t imageType = header[2];
-    if (imageType != TGA_TYPE_TRUE_COLOUR && imageType != TGA_TYPE_TRUE_COLOUR_RLE)
-        return false;
-    if (headerBytes < sizeof(header))
-        return false;
     uint16_t newWidth = LittleEndian16(header + 12);
     uint16_t newHeight = LittleEndian16(header + 14);
     uint8_t newBitsPerPixel = header[16];
-    unsigned char skipped[255];
-    if (std::fread(skipped, 1, header[0], file) != header[0])
+    if ((imageType != TGA_TYPE_TRUE_COLOUR && imageType != TGA_TYPE_TRUE_COLOUR_RLE) ||
+        (newBitsPerPixel != 24 && newBitsPerPixel != 32))
+    {
+        CLog::Write("CTgaImage::TgaImageLoad -- Fichier %s : image %s (type %u) de %u bits "
+                    "par pixel non support\xE9" "e, seules les couleurs vraies de 24 ou 32 bits "
+                    "se lisent",
+                    fileName, ImageKind(imageType), unsigned(imageType), unsigned(newBitsPerPixel));
         return false;
-    if (newBitsPerPixel != 24 && newBitsPerPixel != 32)
-        return false;
+    }
 
     size_t pixelCount = size_t(newWidth) * newHeight;
     if (pixelCount > MAX_LOAD_PIXELS)
     {
-        CLog::Write("CTgaImage::TgaImageLoad -- Image trop grande (%u x %u)",
-                    unsigned(newWidth), unsigned(newHeight));
+        CLog::Write("CTgaImage::TgaImageLoad -- Image trop grande (%u x %u) : %s",
+                    unsigned(newWidth), unsigned(newHeight), fileName);
         return false;
     }
     size_t bytesPerPixel = newBitsPerPixel / 8;
@@ -279,16 +331,22 @@ bool CTgaImage::TgaImageRead(std::FILE* file, CTgaImage* _ctiImage)
         new (std::nothrow) unsigned char[pixelCount * bytesPerPixel + 1]);
     if (!pixels)
     {
-        CLog::Write("CTgaImage::TgaImageLoad -- M\xE9moire insuffisante");
+        CLog::Write("CTgaImage::TgaImageLoad -- M\xE9moire insuffisante : %s", fileName);
         return false;
     }
-    if (imageType == TGA_TYPE_TRUE_COLOUR)
-        ReadOrZero(file, pixels.get(), pixelCount * bytesPerPixel);
-    else
-        DecodeRunLengthPackets(file, pixels.get(), pixelCount, bytesPerPixel);
+    const bool complete =
+        imageType == TGA_TYPE_TRUE_COLOUR
+            ? ReadOrZero(file, pixels.get(), pixelCount * bytesPerPixel) ==
+                  pixelCount * bytesPerPixel
+            : DecodeRunLengthPackets(file, pixels.get(), pixelCount, bytesPerPixel);
     if (std::ferror(file))
-        return false;
+        return refuse("illisible");
+    if (!complete)
+        CLog::Write("CTgaImage::TgaImageLoad -- Fichier %s tronqu\xE9 : les pixels manquants "
+                    "sont mis \xE0 z\xE9ro", fileName);
     SwapRedAndBlue(pixels.get(), pixelCount, bytesPerPixel);
+    if (header[17] & TGA_TOP_LEFT_ORIGIN)
+        FlipRows(pixels.get(), newWidth, newHeight, bytesPerPixel);
 
     delete[] _ctiImage->data;
     _ctiImage->data = pixels.release();

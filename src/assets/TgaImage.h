@@ -1,6 +1,7 @@
 // CTgaImage: a true-colour image in memory and the TGA files it is read
-// from and written to. Pixels are R, G, B (, A), rows without padding, in
-// file row order (bottom row first for what the program writes).
+// from and written to. Pixels are R, G, B (, A), rows without padding,
+// bottom row first (files with the top-left origin are turned over on
+// loading).
 #pragma once
 
 #include <cstdint>
@@ -15,8 +16,10 @@ public:
     CTgaImage& operator=(const CTgaImage&) = delete;
 
     static bool TgaImageLoad(const char* fileName, CTgaImage* _ctiImage);
-    // Same as TgaImageLoad, from a stream already open (fuzzers, tests).
-    static bool TgaImageRead(std::FILE* file, CTgaImage* _ctiImage);
+    // Same as TgaImageLoad, from a stream already open (fuzzers, tests);
+    // `fileName` names the stream in the log lines.
+    static bool TgaImageRead(std::FILE* file, CTgaImage* _ctiImage,
+                             const char* fileName = "(flux)");
     static bool TgaImageSave(const char* fileName, CTgaImage* _ctiImage, bool rle);
     void cvUnloadImage();
 

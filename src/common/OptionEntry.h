@@ -1,6 +1,8 @@
 // COptionEntry: one named, typed value, shared by the option files and the
 // command line. A String entry owns its text on the heap, so the pointer
-// handed out by a lookup survives moves of the entry inside its list.
+// handed out by a lookup survives moves of the entry inside its list. The
+// typed lookups also note what they made of it, for the warnings about keys
+// that had no effect.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,17 @@ enum class OptionType : int
     String = 3,
 };
 
+// The typed lookups, as an entry remembers the first one that refused it.
+enum class OptionLookup : uint8_t
+{
+    None,
+    Int,
+    Double,  // Int accepted too
+    Float,   // Double only
+    Bool,
+    String,
+};
+
 struct COptionEntry
 {
     std::string name;
@@ -23,6 +36,8 @@ struct COptionEntry
     double dValue = 0.0;
     bool bValue = false;
     std::unique_ptr<char[]> sValue;  // NUL-terminated, String entries only
+    mutable bool asked = false;      // a lookup found it
+    mutable OptionLookup refusedBy = OptionLookup::None;  // its type gave way to a default
 
     const char* Text() const { return sValue.get(); }
 };

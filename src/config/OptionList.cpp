@@ -14,6 +14,23 @@ T Answer(T value, T* out)
         *out = value;
     return value;
 }
+
+// Whether `entry` gives its value to `lookup` (`suits`: its type is one the
+// lookup takes); notes the question and any refusal on the entry.
+bool Answers(const COptionEntry* entry, bool suits, OptionLookup lookup)
+{
+    if (entry == nullptr)
+        return false;
+    entry->asked = true;
+    if (!suits && entry->refusedBy == OptionLookup::None)
+        entry->refusedBy = lookup;
+    return suits;
+}
+
+bool HasType(const COptionEntry* entry, OptionType type)
+{
+    return entry != nullptr && entry->type == type;
+}
 }  // namespace
 
 const COptionEntry* COptionList::Find(const char* name) const
@@ -31,35 +48,38 @@ const COptionEntry* COptionList::Find(const char* name) const
 
 int IntValueOf(const COptionEntry* entry, int defaultValue)
 {
-    return entry != nullptr && entry->type == OptionType::Int ? entry->iValue : defaultValue;
+    return Answers(entry, HasType(entry, OptionType::Int), OptionLookup::Int) ? entry->iValue
+                                                                               : defaultValue;
 }
 
 double DoubleValueOf(const COptionEntry* entry, double defaultValue)
 {
-    if (entry != nullptr && entry->type == OptionType::Double)
-        return entry->dValue;
-    if (entry != nullptr && entry->type == OptionType::Int)
-        return static_cast<double>(entry->iValue);
-    return defaultValue;
+    const bool isInt = HasType(entry, OptionType::Int);
+    if (!Answers(entry, isInt || HasType(entry, OptionType::Double), OptionLookup::Double))
+        return defaultValue;
+    return isInt ? static_cast<double>(entry->iValue) : entry->dValue;
 }
 
 // Only a value written with a decimal point is a float; "10" is an Int.
 float FloatValueOf(const COptionEntry* entry, float defaultValue)
 {
-    return entry != nullptr && entry->type == OptionType::Double
+    return Answers(entry, HasType(entry, OptionType::Double), OptionLookup::Float)
                ? static_cast<float>(entry->dValue)
                : defaultValue;
 }
 
 bool BoolValueOf(const COptionEntry* entry, bool defaultValue)
 {
-    return entry != nullptr && entry->type == OptionType::Bool ? entry->bValue : defaultValue;
+    return Answers(entry, HasType(entry, OptionType::Bool), OptionLookup::Bool) ? entry->bValue
+                                                                                 : defaultValue;
 }
 
 // The default comes back as the very pointer the caller passed.
 const char* StringValueOf(const COptionEntry* entry, const char* defaultValue)
 {
-    return entry != nullptr && entry->type == OptionType::String ? entry->Text() : defaultValue;
+    return Answers(entry, HasType(entry, OptionType::String), OptionLookup::String)
+               ? entry->Text()
+               : defaultValue;
 }
 
 int COptionList::GetInt(const char* name, int defaultValue, int* out) const

@@ -4,13 +4,16 @@
 // value or the caller's default is returned.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "common/OptionEntry.h"
 
 // The typed answer of one entry (the first of its name, or null): its value
 // when its type suits the lookup, else the default. Shared by the list's
-// lookups and by readers that find entries their own way.
+// lookups and by readers that find entries their own way; each notes on the
+// entry that it was asked for and, when its type did not suit, that it was
+// refused.
 int IntValueOf(const COptionEntry* entry, int defaultValue);
 double DoubleValueOf(const COptionEntry* entry, double defaultValue);  // Int accepted too
 float FloatValueOf(const COptionEntry* entry, float defaultValue);     // Double only
@@ -31,4 +34,7 @@ public:
     const COptionEntry* Find(const char* name) const;
 
     std::vector<COptionEntry> entries;
+    // Names of the statements whose value gave no entry (an unquoted word,
+    // "+5", ".5"), in file order.
+    std::vector<std::string> unreadValues;
 };

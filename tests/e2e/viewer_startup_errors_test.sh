@@ -41,10 +41,32 @@ expect_failure no-scene \
 copy_default_scene bad-mesh
 printf '\x07\x0b' | dd of="$TEST_DIR/bad-mesh/bottom.obj" bs=1 count=2 conv=notrunc status=none
 expect_failure bad-mesh \
-"C3DSObject::LoadOBJ -- Mauvaise version de fichier !\n$scene_line$main_scene_line"
+"C3DSObject::LoadOBJ -- Mauvaise version de fichier !
+C3DSObject::LoadOBJ -- Impossible de charger le maillage bottom.obj\n$scene_line$main_scene_line"
 
-# The texture loader itself is silent; the scene reports.
 copy_default_scene no-texture
 rm "$TEST_DIR/no-texture/water.tga"
-expect_failure no-texture "$scene_line$main_scene_line"
+expect_failure no-texture \
+"CTgaImage::TgaImageLoad -- Impossible d'ouvrir le fichier water.tga\n$scene_line$main_scene_line"
+
+# Not failures: a texture wider than OpenGL takes (only its header, so cut
+# short too) is drawn untextured, and a key nobody reads is warned about,
+# each with a line; the viewer records its frame and ends normally.
+copy_default_scene wide
+printf '\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\xff\xff\x01\x00\x18\x00' \
+    >"$TEST_DIR/wide/water.tga"
+echo 'iScreenWidht = 640;' >>"$TEST_DIR/wide/graphics.opt"
+rm -f "$TEST_DIR/error.log"
+start_viewer --directory wide --record 1
+wait_exit "$VIEWER_PID" 60
+[[ $EXIT_STATUS == 0 ]] || fail "wide texture: exit status $EXIT_STATUS"
+printf -- "-- Debut du fichier d'erreur --
+CTgaImage::TgaImageLoad -- Fichier water.tga tronqu\xE9 : les pixels manquants sont mis \xE0 z\xE9ro
+LoadTexture -- Texture water.tga trop grande pour OpenGL (65535 x 1, au plus N) : surface dessin\xE9e sans texture
+COptionsParser::WarnUnreadKeys -- Avertissement : cl\xE9 iScreenWidht du fichier graphics.opt jamais lue (nom inconnu, ou sans effet dans ce cas)\n" \
+    >"$TEST_DIR/expected.log"
+# The limit is the driver's own.
+log_messages | sed -E 's/au plus [0-9]+\)/au plus N)/' >"$TEST_DIR/actual.log"
+cmp -s "$TEST_DIR/expected.log" "$TEST_DIR/actual.log" ||
+    fail "wide texture: log differs: $(diff <(cat -v "$TEST_DIR/expected.log") <(cat -v "$TEST_DIR/actual.log"))"
 echo "viewer start-up errors: ok"

@@ -165,8 +165,10 @@ TEST_F(MeshTest, FileOnDiskLoadsAndMissingFileIsReported)
     EXPECT_TRUE(mesh.LoadOBJ(tmp.Path("one.obj").c_str()));
     EXPECT_EQ(mesh.triangleCount, 1);
     EXPECT_FALSE(mesh.LoadOBJ(tmp.Path("missing.obj").c_str()));
-    EXPECT_EQ(tmp.Messages(), std::vector<std::string>{
-                                  "C3DSObject::LoadOBJ -- Erreur \xE0 l'ouverture du fichier"});
+    EXPECT_EQ(tmp.Messages(), (std::vector<std::string>{
+                                  "C3DSObject::LoadOBJ -- Erreur \xE0 l'ouverture du fichier",
+                                  "C3DSObject::LoadOBJ -- Impossible de charger le maillage " +
+                                      tmp.Path("missing.obj")}));
 }
 
 TEST_F(MeshTest, DamagedFilesAreRefusedAndTheMeshKept)

@@ -21,6 +21,7 @@ struct ParseResult
 {
     bool valid = false;
     COptionList list;
+    COptionsParser::SyntaxError error;
 };
 
 // Feeds raw bytes (NULs included) through a real stream.
@@ -34,7 +35,7 @@ ParseResult ParseText(const std::string& bytes)
         return result;
     fwrite(bytes.data(), 1, bytes.size(), file);
     rewind(file);
-    result.valid = COptionsParser::ParseFileForVariable(file, &result.list);
+    result.valid = COptionsParser::ParseFileForVariable(file, &result.list, &result.error);
     fclose(file);
     return result;
 }
@@ -47,6 +48,7 @@ struct GrammarCase
     std::string text;
     bool valid;
     std::string entries;  // DescribeEntries() of the list when valid
+    int errorLine = 0;    // when invalid and not 0: the line reported
 };
 
 void RunTable(const std::vector<GrammarCase>& cases)
@@ -58,6 +60,10 @@ void RunTable(const std::vector<GrammarCase>& cases)
         if (c.valid && result.valid)
         {
             EXPECT_EQ(DescribeEntries(result.list), c.entries) << c.label;
+        }
+        if (c.errorLine != 0)
+        {
+            EXPECT_EQ(result.error.line, c.errorLine) << c.label;
         }
     }
 }
@@ -135,7 +141,7 @@ TEST(OptionGrammar, StatementsAndSeparators)
         {"names are kept exactly", "a/b = 1; \"q n\" = 2;", true, "a/b=I1 \"q n=I2"},
         {"last ; is the last byte", "iX = 1;", true, "iX=I1"},
         {"line break after the last ;", "iX = 1;\n", true, "iX=I1"},
-        {"missing ; between statements", "iX = 1\niY = 2;", false, ""},
+        {"missing ; between statements", "iX = 1\r\n\r\niY = 2;", false, "", 3},
         {"missing final ;", "iX = 1", false, ""},
         {"missing final ; before space", "iX = 1 \n", false, ""},
         {"stray ; between statements", "iX = 1; ; iY = 2;", false, ""},
@@ -143,7 +149,7 @@ TEST(OptionGrammar, StatementsAndSeparators)
         {"missing =", "iX 1;", false, ""},
         {"name alone", "iX", false, ""},
         {"cut after =", "iX =", false, ""},
-        {"cut inside value", "iX = \"abc", false, ""},
+        {"cut inside value", "\niX = \"abc\n\n", false, "", 2},
         {"word cut off by the end is not looked at", "iX = 1 junk", true, "iX=I1"},
     });
 }
@@ -157,7 +163,7 @@ TEST(OptionGrammar, CommentsAndLineEnds)
         {"CR only", "\r\r\r", true, ""},
         {"line comment after CR LF", "iX = 1;//c\r\niY = 2;", true, "iX=I1 iY=I2"},
         {"line comment at the end without LF", "iX = 1; // end", true, "iX=I1"},
-        {"open block comment between statements", "iX = 1; /* open", true, "iX=I1"},
+        {"open block comment between statements", "iX = 1;\r/* open\n", false, "", 2},
         {"open block comment inside a statement", "iX = /* open", false, ""},
         {"several stars close", "/* x **/ iX = 1;", true, "iX=I1"},
         {"/*/ does not close", "/*/ iX = 1; */ iY = 2;", true, "iY=I2"},
@@ -313,5 +319,5 @@ TEST_F(OptionFiles, MissingFileIsLoggedEveryTimeAndInvalidOnesAreNotCached)
     COptionList unused;
     EXPECT_FALSE(COptionsParser::ParseFileForVariable(nullptr, &unused));
     EXPECT_EQ(tmp.Messages().back(), "COptionsParser::ParseFileForVariable -- Erreur : fichier invalide.");
-    EXPECT_EQ(tmp.Messages().size(), 3u) << "an invalid file or a directory is not logged";
+    EXPECT_EQ(tmp.Messages().size(), 5u) << "the invalid file and the directory are logged once";
 }
