@@ -1,5 +1,6 @@
 // Command line: the bytes are split at NUL and line-feed bytes into an
-// argument vector (after a program name), then parsed and looked up.
+// argument vector (after a program name), then parsed and looked up as the
+// programs do (the directory as text, the numbers strictly).
 #include <string>
 #include <vector>
 
@@ -40,7 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     CCommandLine commandLine;
     (void)commandLine.Parse(static_cast<int>(argv.size()), argv.data());
-    (void)commandLine.GetString("directory", commandLine.GetString("d", "default"));
-    (void)commandLine.GetInt("record", 0);
+    (void)commandLine.GetText("directory", commandLine.GetText("d", "default"));
+    int count = 0;
+    double number = 0.0;
+    const char* text = nullptr;
+    (void)commandLine.ReadCount("record", 1, &count, &text);
+    (void)commandLine.ReadNumber("dt", &number, &text);
     return 0;
 }

@@ -89,17 +89,34 @@ void OpenLogFiles()
 }
 
 // "directory" wins over "d" whatever their order; relative names are taken
-// from the start directory.
+// from the start directory. The value is a name whatever it looks like: a
+// directory called 2024, 0x10 or true is entered as such.
 void EnterWorkingDirectory(const CCommandLine& commandLine)
 {
     const char* directory =
-        commandLine.GetString("directory", commandLine.GetString("d", "default"));
+        commandLine.GetText("directory", commandLine.GetText("d", "default"));
     if (chdir(directory) != 0)
     {
         CLog::Write("CApplication::Init -- Impossible de changer pour le r\xE9pertoire %s !",
                     directory);
         exit(EXIT_START_UP_FAILURE);
     }
+}
+
+// "--record N": N frames recorded unattended, then the program quits; N is
+// decimal digits, 1 or more. Anything else is refused as a bad command line.
+int FramesToRecord(const CCommandLine& commandLine)
+{
+    int frames = 0;
+    const char* text = "";
+    if (commandLine.ReadCount("record", 1, &frames, &text) == OptionNumber::Refused)
+    {
+        CLog::Write("CApplication::Init -- Erreur : option --record \"%s\" refus\xE9" "e, "
+                    "il faut un nombre d'images en chiffres d\xE9" "cimaux, 1 ou plus",
+                    text);
+        exit(EXIT_START_UP_FAILURE);
+    }
+    return frames;
 }
 
 void InitGraphics()
@@ -136,8 +153,7 @@ void InstallGraphicsHooks()
     g_graphicsHooks.drawWaterBody = DrawWaterBodyGL;
 }
 
-// "--record N": N frames recorded unattended, then the program quits.
-void LoadMainScene(const CCommandLine& commandLine)
+void LoadMainScene(int framesToRecord)
 {
     if (g_pCurrentScene != nullptr)
         g_pCurrentScene->Release();
@@ -151,7 +167,7 @@ void LoadMainScene(const CCommandLine& commandLine)
                     "ne principale");
         exit(EXIT_START_UP_FAILURE);
     }
-    scene->RecordThenQuit(commandLine.GetInt("record", 0));
+    scene->RecordThenQuit(framesToRecord);
 }
 }  // namespace
 
@@ -168,6 +184,7 @@ int CApplication::Init(int argc, char** argv)
         CLog::Write("CApplication::Init -- Erreur : La ligne de commande est mal format\xE9" "e");
         exit(EXIT_START_UP_FAILURE);
     }
+    const int framesToRecord = FramesToRecord(commandLine);
     EnterWorkingDirectory(commandLine);
 
     if (!StartGLUT(argc, argv))
@@ -178,7 +195,7 @@ int CApplication::Init(int argc, char** argv)
     InitGraphics();
     RegisterCallbacks();
     InstallGraphicsHooks();
-    LoadMainScene(commandLine);
+    LoadMainScene(framesToRecord);
     COptionsParser::WarnUnreadKeys();
 
     glutMainLoop();

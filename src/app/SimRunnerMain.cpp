@@ -14,11 +14,11 @@
 // The log goes to standard error, the warnings about option keys that had
 // no effect included (after start-up, as in the viewer).
 //
-// Deliberately not done: no OpenGL, no log file, no real-time pacing. Exit status: 0 done, 1 directory, start-up
-// or output failure, 2 bad command line.
+// Deliberately not done: no OpenGL, no log file, no real-time pacing.
+// Exit status: 0 done, 1 directory, start-up or output failure, 2 bad
+// command line.
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -40,10 +40,11 @@ constexpr double SPHERE_VOLUME_FACTOR = 4.188790204786391;  // 4π/3
 const char* const USAGE =
     "usage: ripplex-sim --directory DIR --steps N [--dt SECONDS] [--heights FILE] [--every K]\n"
     "  DIR      working directory with the option files and assets (\"d\" also works)\n"
-    "  N        number of steps, an integer >= 0\n"
-    "  SECONDS  step length, > 0 (default 0.03); write fractions with a '.'\n"
+    "  N        number of steps, decimal digits, >= 0\n"
+    "  SECONDS  step length, > 0 (default 0.03), as 0.03 or 3e-2\n"
     "  FILE     receives the final heights, W*H little-endian float32\n"
-    "  K        also print the summary before the first step and every K steps, >= 1\n";
+    "  K        also print the summary before the first step and every K steps, >= 1\n"
+    "  DIR and FILE are names as written, digits or not\n";
 
 struct RunSettings
 {
@@ -60,6 +61,18 @@ int UsageError(const char* what, const char* name)
     return EXIT_USAGE;
 }
 
+// A numeric option refused, with the text that was written (none for an
+// option given without a value).
+int RefusedValue(const char* option, const char* wanted, const char* text)
+{
+    if (text[0] == '\0')
+        std::fprintf(stderr, "ripplex-sim: --%s needs %s\n%s", option, wanted, USAGE);
+    else
+        std::fprintf(stderr, "ripplex-sim: --%s needs %s, not \"%s\"\n%s", option, wanted, text,
+                     USAGE);
+    return EXIT_USAGE;
+}
+
 bool IsKnownOption(const std::string& name)
 {
     static const char* const known[] = {"directory", "d", "steps", "dt", "heights", "every"};
@@ -70,53 +83,40 @@ bool IsKnownOption(const std::string& name)
 }
 
 // The first entry of a name decides, as for every lookup of the program.
+// Numbers are read strictly from their whole text; names (the directory,
+// the heights file) are taken as written, whatever they look like.
 // Returns EXIT_SUCCESS or EXIT_USAGE after printing why.
 int ReadSettings(const CCommandLine& line, RunSettings* s)
 {
+    const char* directoryOption = line.Find("directory") ? "directory" : "d";
+    if (line.Find(directoryOption))
+    {
+        const char* directory = line.GetText(directoryOption, nullptr);
+        if (directory == nullptr)
+            return UsageError("the directory must be a name: ", directoryOption);
+        s->directory = directory;
+    }
+
+    const char* const countWanted = "a whole number >= 0 (decimal digits)";
+    const char* text = "";
+    if (line.ReadCount("steps", 0, &s->steps, &text) != OptionNumber::Read)
+        return RefusedValue("steps", countWanted, text);
+    if (line.ReadNumber("dt", &s->dt, &text) == OptionNumber::Refused || !(s->dt > 0.0))
+        return RefusedValue("dt", "a number > 0 (as 0.03 or 3e-2)", text);
+    if (line.ReadCount("every", 1, &s->every, &text) == OptionNumber::Refused)
+        return RefusedValue("every", "a whole number >= 1 (decimal digits)", text);
+
+    if (line.Find("heights"))
+    {
+        const char* heights = line.GetText("heights", "");
+        if (heights[0] == '\0')
+            return UsageError("--heights needs a file name", "");
+        s->heightsFile = heights;
+    }
+
     for (const COptionEntry& e : line.entries)
         if (!IsKnownOption(e.name))
             return UsageError("unknown option ", e.name.c_str());
-
-    const COptionEntry* dir = line.Find("directory");
-    if (!dir)
-        dir = line.Find("d");
-    if (dir)
-    {
-        if (dir->type != OptionType::String)
-            return UsageError("the directory must be a name: ", dir->name.c_str());
-        s->directory = dir->Text();
-    }
-
-    const COptionEntry* steps = line.Find("steps");
-    if (!steps || steps->type != OptionType::Int || steps->iValue < 0)
-        return UsageError("--steps needs an integer >= 0", "");
-    s->steps = steps->iValue;
-
-    if (const COptionEntry* dt = line.Find("dt"))
-    {
-        if (dt->type == OptionType::Int)
-            s->dt = dt->iValue;
-        else if (dt->type == OptionType::Double)
-            s->dt = dt->dValue;
-        else
-            return UsageError("--dt needs a number", "");
-        if (!(s->dt > 0.0) || !std::isfinite(s->dt))
-            return UsageError("--dt must be a finite number > 0", "");
-    }
-
-    if (const COptionEntry* every = line.Find("every"))
-    {
-        if (every->type != OptionType::Int || every->iValue < 1)
-            return UsageError("--every needs an integer >= 1", "");
-        s->every = every->iValue;
-    }
-
-    if (const COptionEntry* heights = line.Find("heights"))
-    {
-        if (heights->type != OptionType::String || heights->Text()[0] == '\0')
-            return UsageError("--heights needs a file name", "");
-        s->heightsFile = heights->Text();
-    }
     return EXIT_SUCCESS;
 }
 

@@ -139,6 +139,12 @@ bool OptionValues::ReadDecimalDouble(const char* text, double* out)
     return true;
 }
 
+bool OptionValues::ReadWholeDecimal(const char* text, double* out)
+{
+    const char* end = DecimalNumberEnd(text);
+    return end != text && *end == '\0' && ReadDecimalDouble(text, out);
+}
+
 bool OptionValues::EqualsIgnoringAsciiCase(const char* a, const char* b)
 {
     for (; *a != '\0' && *b != '\0'; ++a, ++b)

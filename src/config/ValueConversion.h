@@ -25,6 +25,10 @@ bool ReadInteger(const char* text, int32_t* out);
 // Overflow gives an infinity, as strtod does.
 bool ReadDecimalDouble(const char* text, double* out);
 
+// The whole of `text` as one decimal floating-point number (the same
+// grammar, nothing before or after it). False for anything else.
+bool ReadWholeDecimal(const char* text, double* out);
+
 // ASCII letters compared without case; every other byte exactly.
 bool EqualsIgnoringAsciiCase(const char* a, const char* b);
 

@@ -66,11 +66,13 @@ out=$("$RIPPLEX_SIM" -d "$scene" --steps 0 --heights "$work/h0.bin" 2>&1) || fai
 first=$(od -An -tx1 -N4 "$work/h0.bin" | tr -d ' ')
 [[ "$first" == "0000003f" ]] || fail "first height bytes are $first, not 0.5 little-endian"
 
-# --dt as a decimal or as an integer.
-out=$("$RIPPLEX_SIM" -d "$scene" --steps 3 --dt 0.01 2>&1)
-[[ "$out" == "time=0.030000 "* ]] || fail "--dt 0.01: $out"
-out=$("$RIPPLEX_SIM" -d "$scene" --steps 2 --dt:1 2>&1)
-[[ "$out" == "time=2.000000 "* ]] || fail "--dt 1: $out"
+# Numbers as a user writes them: 08 is eight, 1e-2 a hundredth, 1 one; a
+# directory named like a number is a name.
+out=$("$RIPPLEX_SIM" -d "$scene" --steps 08 --dt 1e-2 2>&1)
+[[ "$out" == "time=0.080000 "* ]] || fail "--steps 08 --dt 1e-2: $out"
+cp -r "$scene" "$work/2024"
+out=$(cd "$work" && "$RIPPLEX_SIM" --directory 2024 --steps 2 --dt:1 2>&1)
+[[ "$out" == "time=2.000000 "* ]] || fail "--directory 2024 --dt 1: $out"
 
 # A directory that cannot be entered: the program's line, non-zero status.
 "$RIPPLEX_SIM" -d "$work/missing" --steps 1 >"$work/out" 2>"$work/err"
@@ -97,25 +99,32 @@ sed -i 's/iSimulationWidth = 20;/iSimulationWidth = 2;/' "$broken/simulation.opt
 grep -q $'CWaterBody::Init -- Param\xe8tre iSimulationWidth invalide : 2' "$work/err" \
     || fail "refused parameter line: $(cat "$work/err")"
 
-# Bad command lines: status 2 and the usage line.
+# Bad command lines: status 2, the reason naming the option and the text,
+# then the usage.
+count='a whole number >= 0 (decimal digits)'
 bad_lines=(
-    "data"
-    "-d $scene"
-    "-d $scene --steps"
-    "-d $scene --steps 1.5"
-    "-d $scene --steps 3 --dt 0"
-    "-d $scene --steps 3 --dt:-0.5"
-    "-d $scene --steps 3 --every 0"
-    "-d $scene --steps 3 --heights"
-    "-d $scene --steps 3 --colour blue"
-    "-d $scene --steps 3 stray"
-    "--"
+    "data|malformed command line"
+    "-d $scene|--steps needs $count"
+    "-d $scene --steps|--steps needs $count"
+    "-d $scene --steps 1.5|--steps needs $count, not \"1.5\""
+    "-d $scene --steps -1|--steps needs $count, not \"-1\""
+    "-d $scene --steps 0x10|--steps needs $count, not \"0x10\""
+    "-d $scene --steps 3 --dt 0|--dt needs a number > 0 (as 0.03 or 3e-2), not \"0\""
+    "-d $scene --steps 3 --dt:-0.5|--dt needs a number > 0 (as 0.03 or 3e-2), not \"-0.5\""
+    "-d $scene --steps 3 --dt 0.5s|--dt needs a number > 0 (as 0.03 or 3e-2), not \"0.5s\""
+    "-d $scene --steps 3 --every 0|--every needs a whole number >= 1 (decimal digits), not \"0\""
+    "-d $scene --steps 3 --heights|--heights needs a file name"
+    "-d $scene --steps 3 --colour blue|unknown option colour"
+    "-d $scene --steps 3 stray|malformed command line"
+    "--|malformed command line"
 )
-for args in "${bad_lines[@]}"; do
+for row in "${bad_lines[@]}"; do
+    IFS='|' read -r args reason <<<"$row"
     # shellcheck disable=SC2086
     "$RIPPLEX_SIM" $args >"$work/out" 2>"$work/err"
     status=$?
     [[ $status -eq 2 ]] || fail "'$args' gave status $status"
+    [[ $(head -n 1 "$work/err") == "ripplex-sim: $reason" ]] || fail "'$args': $(head -n 1 "$work/err")"
     grep -q '^usage: ripplex-sim ' "$work/err" || fail "'$args' printed no usage line"
     [[ -s "$work/out" ]] && fail "'$args' printed a summary"
 done

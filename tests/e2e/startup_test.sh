@@ -88,6 +88,23 @@ run --directory 'no%dwhere%s'
 expect_status 254 "--directory no%dwhere%s"
 expect_log "$start_line$no_directory" 'no%dwhere%s'
 
+# Our own numbers read strictly, and directory names as written whatever
+# they look like: the arguments, then the log line's format and its value.
+record_refused='CApplication::Init -- Erreur : option --record "%s" refus\xE9e, il faut un nombre d\x27images en chiffres d\xE9cimaux, 1 ou plus\n'
+while IFS='|' read -r args format value; do
+    # shellcheck disable=SC2086
+    run $args
+    expect_status 254 "$args"
+    expect_log "$start_line$format" "$value"
+done <<ROWS
+--record -5|$record_refused|-5
+--record 1e2|$record_refused|1e2
+--record:0|$record_refused|0
+--record|$record_refused|
+--directory 2024|$no_directory|2024
+-d true|$no_directory|true
+ROWS
+
 # No arguments: the directory "default", relative to the start directory.
 run
 expect_status 254 "(none)"

@@ -31,7 +31,7 @@ Parsed Parse(const std::vector<std::string>& arguments)
 std::string WorkingDirectory(const std::vector<std::string>& arguments)
 {
     Parsed parsed = Parse(arguments);
-    return parsed.list.GetString("directory", parsed.list.GetString("d", "default"));
+    return parsed.list.GetText("directory", parsed.list.GetText("d", "default"));
 }
 
 struct ArgumentCase
@@ -120,7 +120,7 @@ TEST(CommandLineSyntax, ValuesAreTyped)
     });
 }
 
-TEST(CommandLineDirectory, DirectoryThenDThenDefaultStringsOnly)
+TEST(CommandLineDirectory, DirectoryThenDThenDefaultAsWritten)
 {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
         {{}, "default"},
@@ -129,14 +129,15 @@ TEST(CommandLineDirectory, DirectoryThenDThenDefaultStringsOnly)
         {{"-d", "y", "--directory", "x"}, "x"},
         {{"--directory:x"}, "x"},
         {{"--directory", "\"2002"}, "2002"},
-        // Values that are no String fall back to the default.
-        {{"--directory"}, "default"},
-        {{"--directory", "2002"}, "default"},
-        {{"--directory:-x"}, "default"},
-        {{"--directory", "true"}, "default"},
-        {{"--directory", "1stRun", "-d", "y"}, "y"},
-        // The first entry decides even when a later one is a String.
-        {{"--directory", "2002", "--directory", "data"}, "default"},
+        // Values typed as numbers or booleans are names all the same.
+        {{"--directory", "2002"}, "2002"},
+        {{"-d", "0x10"}, "0x10"},
+        {{"--directory:-x"}, "-x"},
+        {{"--directory", "true"}, "true"},
+        {{"--directory", "1stRun", "-d", "y"}, "1stRun"},
+        // A flag has no name to give; the first entry decides.
+        {{"--directory", "-d", "y"}, "y"},
+        {{"--directory", "2002", "--directory", "data"}, "2002"},
         {{"--Directory", "x"}, "default"},  // names are case-sensitive
     };
     for (const auto& [arguments, expected] : cases)
