@@ -4,8 +4,9 @@
 // working directory, GLUT, window and OpenGL state, callbacks, the scene,
 // then the GLUT main loop. Every fatal failure writes one line to
 // "error.log" and ends the process: -1 when GLUT cannot start, -2 for
-// everything else. Once started, the keys of the option files that had no
-// effect are logged as warnings.
+// everything else; standard error then gets one line saying where the log
+// is, so that a terminal never shows a bare exit status. Once started, the
+// keys of the option files that had no effect are logged as warnings.
 //
 // Deliberately not done here: the GLUT callbacks (ApplicationCallbacks.cpp)
 // and the scene itself (Scene.cpp, the scene directory). The released scene
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <string>
 #include <vector>
 
 #include <unistd.h>
@@ -55,6 +57,22 @@ void MarkQuitting()
     g_quitting = true;
 }
 
+// Where "error.log" was created (the start directory), or empty when it
+// could not be.
+std::string g_errorLogPath;
+
+// Ends a start-up that failed. The reasons are in the log; the terminal
+// learns that the start failed and where to read why.
+[[noreturn]] void EndStartUp(int status)
+{
+    if (!g_errorLogPath.empty())
+        std::fprintf(stderr, "ripplex : lancement impossible, voir %s\n", g_errorLogPath.c_str());
+    else
+        std::fprintf(stderr, "ripplex : lancement impossible, et error.log n'a pas pu \xEAtre "
+                             "cr\xE9\xE9 dans le r\xE9pertoire de d\xE9part\n");
+    exit(status);
+}
+
 // freeglut's fatal errors. While GLUT starts, it is the start-up failure of
 // GLUT; later (a window that cannot be made, say) freeglut's own text goes
 // to standard error and the process ends, as freeglut itself would end it.
@@ -63,7 +81,7 @@ void OnGLUTError(const char* format, va_list arguments)
     if (g_startingGLUT)
     {
         CLog::Write("CApplication::Init -- Erreur \xE0 l'initialisation de GLUT");
-        exit(EXIT_GLUT_FAILURE);
+        EndStartUp(EXIT_GLUT_FAILURE);
     }
     std::fputs("freeglut: ", stderr);
     std::vfprintf(stderr, format, arguments);
@@ -85,7 +103,12 @@ void OpenLogFiles()
     CLog::Reset();
     CLog::Open(0, "error.log");
     CLog::Open(1, "ripplex.log");
-    CLog::Write("-- Debut du fichier d'erreur --");
+    if (CLog::Write("-- Debut du fichier d'erreur --") < 0)
+        return;
+    char startDirectory[4096];
+    g_errorLogPath = getcwd(startDirectory, sizeof startDirectory) != nullptr
+                         ? std::string(startDirectory) + "/error.log"
+                         : "error.log";
 }
 
 // "directory" wins over "d" whatever their order; relative names are taken
@@ -99,7 +122,7 @@ void EnterWorkingDirectory(const CCommandLine& commandLine)
     {
         CLog::Write("CApplication::Init -- Impossible de changer pour le r\xE9pertoire %s !",
                     directory);
-        exit(EXIT_START_UP_FAILURE);
+        EndStartUp(EXIT_START_UP_FAILURE);
     }
 }
 
@@ -114,7 +137,7 @@ int FramesToRecord(const CCommandLine& commandLine)
         CLog::Write("CApplication::Init -- Erreur : option --record \"%s\" refus\xE9" "e, "
                     "il faut un nombre d'images en chiffres d\xE9" "cimaux, 1 ou plus",
                     text);
-        exit(EXIT_START_UP_FAILURE);
+        EndStartUp(EXIT_START_UP_FAILURE);
     }
     return frames;
 }
@@ -129,7 +152,7 @@ void InitGraphics()
     if (code != CGraphics::ERROR_NONE)
     {
         CLog::Write("CApplication::Init -- Message d'erreur:%s", CGraphics::sErrorMessage.c_str());
-        exit(EXIT_START_UP_FAILURE);
+        EndStartUp(EXIT_START_UP_FAILURE);
     }
 }
 
@@ -165,7 +188,7 @@ void LoadMainScene(int framesToRecord)
         delete scene;
         CLog::Write("CApplication::Init -- Impossible de charger la sc\xE8"
                     "ne principale");
-        exit(EXIT_START_UP_FAILURE);
+        EndStartUp(EXIT_START_UP_FAILURE);
     }
     scene->RecordThenQuit(framesToRecord);
 }
@@ -182,7 +205,7 @@ int CApplication::Init(int argc, char** argv)
     if (!commandLine.Parse(argc, argv))
     {
         CLog::Write("CApplication::Init -- Erreur : La ligne de commande est mal format\xE9" "e");
-        exit(EXIT_START_UP_FAILURE);
+        EndStartUp(EXIT_START_UP_FAILURE);
     }
     const int framesToRecord = FramesToRecord(commandLine);
     EnterWorkingDirectory(commandLine);
@@ -190,7 +213,7 @@ int CApplication::Init(int argc, char** argv)
     if (!StartGLUT(argc, argv))
     {
         CLog::Write("CApplication::Init -- Erreur \xE0 l'initialisation de GLUT");
-        exit(EXIT_GLUT_FAILURE);
+        EndStartUp(EXIT_GLUT_FAILURE);
     }
     InitGraphics();
     RegisterCallbacks();

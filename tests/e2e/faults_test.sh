@@ -15,7 +15,8 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# --- error.log cannot be created: the program runs on, silently. ----------
+# --- error.log cannot be created: the program runs on; only the terminal
+# learns that the start failed.
 mkdir -p "$work/start/error.log"
 (
     cd "$work/start" || exit 99
@@ -24,7 +25,8 @@ mkdir -p "$work/start/error.log"
 )
 [[ $(cat "$work/start/status.txt") == 254 ]] ||
     fail "malformed command line without a log: status $(cat "$work/start/status.txt")"
-[[ ! -s "$work/start/stderr.txt" ]] || fail "something went to stderr: $(cat "$work/start/stderr.txt")"
+printf 'ripplex : lancement impossible, et error.log n\x27a pas pu \xEAtre cr\xE9\xE9 dans le r\xE9pertoire de d\xE9part\n' |
+    cmp -s - "$work/start/stderr.txt" || fail "stderr: $(cat -v "$work/start/stderr.txt")"
 grep -q '^Version de GLUI:2.010000$' "$work/start/stdout.txt" || fail "report missing"
 [[ -f "$work/start/ripplex.log" && ! -s "$work/start/ripplex.log" ]] ||
     fail "ripplex.log should still be created empty"

@@ -35,8 +35,11 @@ expect_log() {
     cmp -s expected.bin actual.bin || fail "error.log differs from: $(cat -v expected.bin)"
 }
 
+# Also checks the one line that a failed start prints on the terminal.
 expect_status() {
     [[ $status == "$1" ]] || fail "exit status $status, expected $1 (args: $2)"
+    [[ $(cat stderr.txt) == "ripplex : lancement impossible, voir $(pwd -P)/error.log" ]] ||
+        fail "stderr for $2: $(cat -v stderr.txt)"
 }
 
 expect_empty_second_log() {
