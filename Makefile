@@ -18,7 +18,10 @@ build-asan: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan -j $(JOBS)
 
-run: build
+# Only the viewer: the tests and benchmarks are built by `make test`.
+run: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS) --target ripplex
 	@scripts/run-viewer $(BUILD)
 
 test: build

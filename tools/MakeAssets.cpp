@@ -1,6 +1,7 @@
 // ripplex-make-assets OUTDIR: writes every file shipped in default/, the
 // same bytes on every run: the water's sphere-map texture, the sand of the
-// basin bottom, the bottom mesh and the four option files.
+// basin bottom, the bottom mesh and the four option files. OUTDIR is made,
+// with its parents, when it does not exist.
 //
 // Deliberately not done: no clock, no system randomness, no maths-library
 // transcendentals (see Procedural.h); the pictures are plain procedural
@@ -8,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -228,6 +230,14 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string dir = argv[1];
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (error)
+    {
+        std::fprintf(stderr, "ripplex-make-assets: cannot create %s: %s\n", dir.c_str(),
+                     error.message().c_str());
+        return 1;
+    }
     bool ok = true;
     auto report = [&ok](bool written, const std::string& path) {
         if (!written)

@@ -27,17 +27,18 @@ for name in $generated; do
     fi
 done
 
-# A second run writes the same bytes again (no clock, no randomness).
+# A second run, into directories it has to make, writes the same bytes
+# again (no clock, no randomness).
 again=$(mktemp -d)
 trap 'rm -rf "$work" "$again"' EXIT
-"$RIPPLEX_MAKE_ASSETS" "$again"
+"$RIPPLEX_MAKE_ASSETS" "$again/new/dir"
 for name in $generated; do
-    cmp "$work/$name" "$again/$name" || status=1
+    cmp "$work/$name" "$again/new/dir/$name" || status=1
 done
 
-# A directory that cannot be written is reported, not ignored.
-if "$RIPPLEX_MAKE_ASSETS" "$work/missing/dir" 2>/dev/null; then
-    echo "writing into a missing directory reported success"
+# A directory that cannot be made is reported, not ignored.
+if "$RIPPLEX_MAKE_ASSETS" "$work/water.tga/dir" 2>/dev/null; then
+    echo "writing under a file reported success"
     status=1
 fi
 
