@@ -350,13 +350,28 @@ void CWaterBody::MoveObjects(double dt)
     // One compacting pass: records that stay slide down over the removed
     // ones, in order, so each record present at the start is moved once and
     // the pressure of a later object still overrides an earlier one's.
+    // The same pass feeds the divergence watch: the spray volume still in
+    // flight and whether every remaining object's motion is finite.
     const size_t count = objects.size();
     size_t kept = 0;
+    double spray = 0.0;
+    bool finite = true;
     for (size_t i = 0; i < count; ++i)
     {
         SimObject o = objects[i];
-        if (MoveObject(*this, f, o, t, dt))
-            objects[kept++] = o;
+        if (!MoveObject(*this, f, o, t, dt))
+            continue;
+        objects[kept++] = o;
+        finite = finite && std::isfinite(o.position.x) && std::isfinite(o.position.y) &&
+                 std::isfinite(o.position.z) && std::isfinite(o.speed.x) &&
+                 std::isfinite(o.speed.y) && std::isfinite(o.speed.z);
+        if (o.kind == OBJECT_PARTICLE)
+        {
+            const double r = o.radius;
+            spray += SPHERE_VOLUME_FACTOR * r * r * r;
+        }
     }
     objects.resize(kept);
+    dWatchedSpray = spray;
+    bWatchedObjectsFinite = finite && std::isfinite(spray);
 }

@@ -190,6 +190,18 @@ static bool CheckParameters(const CWaterBody& b, int widthRead, int heightRead)
     return true;
 }
 
+// A grid so fine that a recorded frame takes more than this many steps
+// still starts, but the user learns why it runs slowly.
+static void WarnAboutSubSteps(const CWaterBody& b)
+{
+    constexpr int MANY_SUB_STEPS = 8;
+    const int n = b.SubStepsFor(RECORD_STEP);
+    if (n > MANY_SUB_STEPS)
+        CLog::Write("CWaterBody::Init -- Grille tr\xE8s fine : un pas de %g s demande %d sous-pas"
+                    " de %.6g s (pas stable maximal %.6g s)",
+                    double(RECORD_STEP), n, double(RECORD_STEP) / n, b.StableStep());
+}
+
 bool CWaterBody::Init()
 {
     COptionList* options = COptionsParser::ParseFile("simulation.opt", false);
@@ -210,6 +222,11 @@ bool CWaterBody::Init()
         return false;
 
     dElapsedTime = 0.0;
+    dWatchedWater = 0.0;
+    dWatchedSpray = 0.0;
+    bWatchedObjectsFinite = true;
+    bStartVolumeKnown = false;
+    iDivergence = DIVERGENCE_NONE;
     for (int i = 0; i < 16; ++i)
         neighbourOffsets[i] = DIRECTION_TABLE[i];
     const DerivedConstants d = Derive(*this);
@@ -218,6 +235,7 @@ bool CWaterBody::Init()
     fPipeLength = d.pipeLength;
     fDensityGravity = d.densityGravity;
     fDensityPipeLength = d.densityPipeLength;
+    WarnAboutSubSteps(*this);
 
     // AllocateGrid logs its own failure and leaves the grid empty.
     if (!AllocateGrid())

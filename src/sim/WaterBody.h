@@ -19,6 +19,23 @@
 
 class CGridWorkers;
 
+// Simulated seconds per recorded frame (F4 and --record); Init warns when
+// a grid needs many sub-steps for it.
+constexpr float RECORD_STEP = 0.03f;
+
+// What the divergence watch found, first match in this order.
+enum DivergenceKind : int32_t
+{
+    DIVERGENCE_NONE = 0,
+    DIVERGENCE_CELLS = 1,    // a water height or a pipe flow is not finite
+    DIVERGENCE_OBJECTS = 2,  // an object's position or speed is not finite
+    DIVERGENCE_VOLUME = 3,   // the water, or water plus spray, over 10 % off its start
+};
+
+// Exit status of ripplex-sim, and of an unattended recording of the
+// viewer, that stopped because the simulation diverged.
+constexpr int EXIT_DIVERGED = 3;
+
 enum CellKind : int32_t
 {
     CELL_WATER = 0,
@@ -56,6 +73,19 @@ public:
     void MoveObjects(double dt);
     bool LoadEvents();
     void FireEvents();
+
+    // Stability and advance (Advance.cpp). StableStep is the largest dt for
+    // which the pipe stage stays stable, +infinity when no dt makes it
+    // unstable; SafeStep is that bound times a safety margin. Advance
+    // moves the simulation on by `interval` in SubStepsFor(interval) equal
+    // Steps, each at most SafeStep (a single Step(interval) when the
+    // interval is already within it, or when subSteps is false), and
+    // checks the divergence watch after each. Once the watch has fired it
+    // logs one line, steps no more, and it and every later call return false.
+    double StableStep() const;
+    double SafeStep() const;
+    int SubStepsFor(double interval) const;
+    bool Advance(double interval, bool subSteps = true);
 
     uint32_t iSimulationWidth = 0;
     uint32_t iSimulationHeight = 0;
@@ -126,4 +156,16 @@ public:
     // by hand between UpdatePipes and UpdateCornerHeights must clear the flag.
     float* pendingCornerHeights = nullptr;  // (W−1)·(H−1); null: the stages stay apart
     bool bCornerHeightsPending = false;
+
+    // Divergence watch, fed by sweeps that read the cells and objects
+    // anyway: the water cells' volume as the pipe stage left it (not finite
+    // when a height or flow is not), the spray volume in flight and whether
+    // every object's motion was finite after the object pass. Advance
+    // compares water plus spray with the first total it saw.
+    double dWatchedWater = 0.0;
+    double dWatchedSpray = 0.0;
+    bool bWatchedObjectsFinite = true;
+    double dStartVolume = 0.0;
+    bool bStartVolumeKnown = false;
+    int32_t iDivergence = DIVERGENCE_NONE;
 };

@@ -159,9 +159,11 @@ void UpdatePipesOfRow(const PipeStep& s, uint32_t y)
 // Finishes row y once every pipe touching it is updated: the pipe flags, the
 // volume change and height of visited cells, and the pressure clear. The
 // volume change adds the flows as they stood when the plain loop reached
-// the cell: a pipe toward a later visited wall was still 0 then.
-void SettleCells(const PipeStep& s, uint32_t y, uint32_t xBegin, uint32_t xEnd)
+// the cell: a pipe toward a later visited wall was still 0 then. Returns
+// the sum of the new heights of the water cells, for the divergence watch.
+double SettleCells(const PipeStep& s, uint32_t y, uint32_t xBegin, uint32_t xEnd)
 {
+    double waterHeights = 0.0;
     Cell* row = s.cells + static_cast<size_t>(y) * s.W;
     for (uint32_t x = xBegin; x < xEnd; ++x)
     {
@@ -195,14 +197,17 @@ void SettleCells(const PipeStep& s, uint32_t y, uint32_t xBegin, uint32_t xEnd)
             if (water)
                 cell.height += s.inverseArea * volumeChange;
         }
+        if (water)
+            waterHeights += cell.height;
         if (s.clearPressure)
             cell.pressure = 0.0f;
     }
+    return waterHeights;
 }
 
-void SettleRow(const PipeStep& s, uint32_t y)
+double SettleRow(const PipeStep& s, uint32_t y)
 {
-    SettleCells(s, y, 0, s.W);
+    return SettleCells(s, y, 0, s.W);
 }
 
 // ---------------------------------------------------------------------------
@@ -259,6 +264,26 @@ void SettleInteriorCells(uint32_t xBegin, uint32_t xEnd, const float* __restrict
         volumeChange[x] = change;
         newHeight[x] = height[x] + inverseArea * change;
     }
+}
+
+// Sum of values[x], x in [xBegin, xEnd): eight float lanes, each adding its
+// own values in order, so that the loop vectorises without reassociation;
+// the lanes then go into a double. For the divergence watch, which only
+// needs the total to a few digits and to turn non-finite with any value.
+RIPPLEX_VECTOR_CLONES
+double SumOfRow(uint32_t xBegin, uint32_t xEnd, const float* __restrict values)
+{
+    float lanes[8] = {};
+    uint32_t x = xBegin;
+    for (; x + 8 <= xEnd; x += 8)
+        for (int j = 0; j < 8; ++j)
+            lanes[j] += values[x + j];
+    double sum = 0.0;
+    for (; x < xEnd; ++x)
+        sum += values[x];
+    for (float lane : lanes)
+        sum += lane;
+    return sum;
 }
 
 // Float copies of the rows around the current one; slot y % 4 holds row y
@@ -371,8 +396,8 @@ void UpdatePipesOfRowVectorised(const PipeStep& s, RowStage& stage, uint32_t y)
 
 // Settles row y (3 <= y <= H−4) whose rows y−1..y+1 all went through the
 // vector path: interior cells from the staged flows, the two cells at each
-// end cell by cell.
-void SettleRowVectorised(const PipeStep& s, RowStage& stage, uint32_t y)
+// end cell by cell. Returns the sum of the water cells' new heights.
+double SettleRowVectorised(const PipeStep& s, RowStage& stage, uint32_t y)
 {
     const uint32_t W = s.W;
     const int here = y % 4, before = (y + 3) % 4, after = (y + 1) % 4;
@@ -390,8 +415,8 @@ void SettleRowVectorised(const PipeStep& s, RowStage& stage, uint32_t y)
         if (s.clearPressure)
             cell.pressure = 0.0f;
     }
-    SettleCells(s, y, 0, 2);
-    SettleCells(s, y, W - 2, W);
+    return SettleCells(s, y, 0, 2) + SumOfRow(2, W - 2, stage.newHeight) +
+           SettleCells(s, y, W - 2, W);
 }
 
 // Corner heights computed inside the pipe sweep (see CornerFusion below).
@@ -402,9 +427,11 @@ void FuseCornerRow(CornerFusion& fusion, uint32_t r);
 // before it settles; the band's first and last rows wait for the barrier.
 // With `fusion`, each corner row whose two cell rows both settled here
 // (corner rows begin + 1 .. end − 3) is computed as soon as they have.
-void UpdatePipesOfBand(const PipeStep& s, RowStage* stage, uint32_t begin, uint32_t end,
-                       CornerFusion* fusion)
+// Returns the sum of the water cells' new heights in the rows it settled.
+double UpdatePipesOfBand(const PipeStep& s, RowStage* stage, uint32_t begin, uint32_t end,
+                         CornerFusion* fusion)
 {
+    double waterHeights = 0.0;
     if (stage && begin < end)
     {
         StageRow(s, *stage, begin - 1, false);
@@ -429,12 +456,13 @@ void UpdatePipesOfBand(const PipeStep& s, RowStage* stage, uint32_t begin, uint3
         const uint32_t settling = y - 1;
         if (stage && stage->vectorised[(settling + 3) % 4] && stage->vectorised[settling % 4] &&
             stage->vectorised[y % 4])
-            SettleRowVectorised(s, *stage, settling);
+            waterHeights += SettleRowVectorised(s, *stage, settling);
         else
-            SettleRow(s, settling);
+            waterHeights += SettleRow(s, settling);
         if (fusion && settling >= begin + 2)
             FuseCornerRow(*fusion, settling - 1);
     }
+    return waterHeights;
 }
 
 bool IsValidDirectionTable(const int8_t* table)
@@ -849,6 +877,8 @@ void CWaterBody::UpdatePipes(double dt)
     const bool fuseCorners = runner.pool && pendingCornerHeights && cornerHeights &&
                              previousCornerHeights && interiorRows > 0 &&
                              runner.pool->ReserveScratch(cornerScratchAt + 4 * size_t(s.W));
+    // Each band's sum of the water heights it settled; added in band order.
+    double bandWater[256] = {};  // ThreadsFor never makes more bands
     auto job = [&](int band)
     {
         uint32_t begin, end;
@@ -862,22 +892,23 @@ void CWaterBody::UpdatePipes(double dt)
         if (fuseCorners)
             fusion = {s.cells, s.W, pendingCornerHeights,
                       runner.pool->Scratch(band) + cornerScratchAt, UINT32_MAX};
-        UpdatePipesOfBand(s, vectorPath ? &stage : nullptr, begin, end,
-                          fuseCorners ? &fusion : nullptr);
+        double water = UpdatePipesOfBand(s, vectorPath ? &stage : nullptr, begin, end,
+                                         fuseCorners ? &fusion : nullptr);
         runner.Barrier();
         if (begin < end)
         {
-            SettleRow(s, begin);
+            water += SettleRow(s, begin);
             if (end - 1 != begin)
-                SettleRow(s, end - 1);
+                water += SettleRow(s, end - 1);
         }
         if (band == 0)
-            SettleRow(s, 0);
+            water += SettleRow(s, 0);
         if (band == runner.BandCount() - 1 && s.H > 1)
-            SettleRow(s, s.H - 1);
+            water += SettleRow(s, s.H - 1);
         if (interiorRows == 0 && band == 0)
             for (uint32_t y = 1; y + 1 < s.H; ++y)
-                SettleRow(s, y);
+                water += SettleRow(s, y);
+        bandWater[band] = water;
         if (!fuseCorners)
             return;
         // The band's corner rows are those whose upper cell row is one of
@@ -893,6 +924,10 @@ void CWaterBody::UpdatePipes(double dt)
     runner.Run(job);
     bPressureCleared = s.clearPressure;
     bCornerHeightsPending = fuseCorners;
+    double waterHeights = 0.0;
+    for (int band = 0; band < runner.BandCount(); ++band)
+        waterHeights += bandWater[band];
+    dWatchedWater = waterHeights * fCellArea;
 }
 
 void CWaterBody::ClearPressure()

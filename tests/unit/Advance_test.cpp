@@ -1,0 +1,120 @@
+// The stability bound against measured blow-up, the sub-stepped advance
+// against plain steps, and the divergence watch.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "BlowUp.h"
+#include "SimFixture.h"
+
+namespace
+{
+// A ball that hits the water at once, so that objects and spray take part.
+const char* const kScene = "iSimulationWidth = 30; iSimulationHeight = 24; dGravity = 9.81;"
+                           "iCrossSectionDivisor = 3; dFriction = 1.0; dForceFactor = 10.0;"
+                           "dParticleThresHold = 0.2; dSpeedThresHold = 0.05; dDefaultHeight = 0.15;";
+const char* const kEvents =
+    "iEventNumber = 1; iEvent1Type = 1; dEvent1Time = 0.01; strEvent1ObjectName = \"ball\";"
+    "dEvent1ObjectMass = 0.001; dEvent1ObjectSize = 0.08; dEvent1ObjectPosZ = 0.2;"
+    "dEvent1ObjectSpeedZ = -1.5;";
+
+template <class Advance>
+uint64_t StateAfter(int calls, Advance advance)
+{
+    CSimFixture f(kScene, kEvents);
+    for (int i = 0; i < calls; ++i)
+        advance(f.body);
+    return f.StateHash();
+}
+}  // namespace
+
+TEST(StableStep, BasinsHoldAtTheBoundAndBlowUpFifteenPercentAbove)
+{
+    const char* const rows[] = {
+        "iSimulationWidth = 14; iSimulationHeight = 14; dGravity = 9.81;",
+        "iSimulationWidth = 24; iSimulationHeight = 18; dGravity = 9.81; iCrossSectionDivisor = 3;"
+        "dFriction = 1.0;",
+        "iSimulationWidth = 20; iSimulationHeight = 20; dGravity = 2.0; iCrossSectionDivisor = 2;"
+        "iPipeDivisor = 3; dFluidDensity = 1000.0; dFriction = 4.0;",
+        // So damped that no step lets it grow: no bound.
+        "iSimulationWidth = 16; iSimulationHeight = 16; dGravity = 2.0; iCrossSectionDivisor = 2;"
+        "iPipeDivisor = 3; dFriction = 8.0;",
+    };
+    for (const char* options : rows)
+    {
+        double bound;
+        {
+            CSimFixture f(options);
+            bound = f.body.StableStep();
+        }
+        if (std::isinf(bound))
+        {
+            EXPECT_FALSE(BlowsUp(options, 0.1, 300)) << options;
+            continue;
+        }
+        EXPECT_FALSE(BlowsUp(options, bound, 300)) << options;
+        EXPECT_TRUE(BlowsUp(options, 1.15 * bound, 300)) << options;
+    }
+}
+
+TEST(Advance, OneStepWithinTheBoundAndEqualStepsOverIt)
+{
+    double safe;
+    {
+        CSimFixture f(kScene, kEvents);
+        safe = f.body.SafeStep();
+    }
+    for (auto [factor, n] : {std::pair{0.99, 1}, {2.5, 3}})
+    {
+        const double interval = factor * safe;
+        EXPECT_EQ(StateAfter(40, [&](CWaterBody& b) { EXPECT_TRUE(b.Advance(interval)); }),
+                  StateAfter(40, [&](CWaterBody& b) {
+                      for (int i = 0; i < n; ++i)
+                          b.Step(interval / n);
+                  }))
+            << factor;
+    }
+}
+
+TEST(DivergenceWatch, NonFiniteStateOrLostWaterStopsTheAdvanceWithOneLine)
+{
+    const struct
+    {
+        void (*damage)(CWaterBody&);
+        int32_t kind;
+    } cases[] = {
+        {[](CWaterBody& b) { b.cells[15 + 12 * 30].height = NAN; }, DIVERGENCE_CELLS},
+        {[](CWaterBody& b) { b.cells[1 + 1 * 30].flow[3] = INFINITY; }, DIVERGENCE_CELLS},
+        {[](CWaterBody& b) { b.objects.at(0).speed.y = NAN; }, DIVERGENCE_OBJECTS},
+        {[](CWaterBody& b) { b.cells[15 + 12 * 30].height += 0.15f * 28 * 22 * 0.11f; },
+         DIVERGENCE_VOLUME},
+        {[](CWaterBody&) {}, DIVERGENCE_NONE},
+    };
+    for (const auto& c : cases)
+    {
+        CSimFixture f(kScene, kEvents);
+        ASSERT_TRUE(f.body.Advance(0.03));  // the start total; the ball is in
+        c.damage(f.body);
+        const bool healthy = c.kind == DIVERGENCE_NONE;
+        EXPECT_EQ(f.body.Advance(0.03), healthy) << c.kind;
+        const double time = f.body.dElapsedTime;
+        EXPECT_EQ(f.body.Advance(0.03), healthy) << c.kind;
+        EXPECT_EQ(f.body.iDivergence, c.kind);
+        EXPECT_EQ(f.body.dElapsedTime > time, healthy) << c.kind;
+        const std::string log = f.LogText();
+        const size_t line = log.find("CWaterBody::Advance -- Simulation divergente");
+        EXPECT_EQ(line != std::string::npos, !healthy) << log;
+        EXPECT_EQ(log.find("divergente", line + 50), std::string::npos) << log;
+    }
+}
+
+TEST(DivergenceWatch, InitWarnsWhenARecordedFrameNeedsMoreThanEightSteps)
+{
+    CSimFixture f("iSimulationWidth = 64; iSimulationHeight = 64; dGravity = 9.81; iPipeDivisor = 30;");
+    EXPECT_TRUE(f.initialised);
+    EXPECT_NE(f.LogText().find("CWaterBody::Init -- Grille tr\xE8s fine : un pas de 0.03 s demande 9"
+                               " sous-pas"),
+              std::string::npos)
+        << f.LogText();
+}
