@@ -1,11 +1,12 @@
 // ripplex-sim: the water simulation without a window. It enters a working
 // directory, initialises the CWaterBody exactly as the program does (same
-// option files, assets and messages), runs a fixed number of steps and
-// prints one summary line after the last step (and, with --every K, also
-// before the first and every K steps); it can also dump the final cell
-// heights.
+// option files, assets and messages), advances it N times by dt (each in
+// as many sub-steps as the stability bound needs, or in one plain step
+// with --no-substeps) and prints one summary line after the last step
+// (and, with --every K, also before the first and every K steps); it can
+// also dump the final cell heights.
 //
-//   ripplex-sim --directory DIR --steps N [--dt SECONDS] [--heights FILE] [--every K]
+//   ripplex-sim --directory DIR --steps N [--dt SECONDS] [--heights FILE] [--every K] [--no-substeps]
 //
 // Summary line: time=%.6f water=%.9g spray=%.9g objects=%d particles=%d, where
 // water is the volume of the water cells and spray the volume in flight.
@@ -16,7 +17,8 @@
 //
 // Deliberately not done: no OpenGL, no log file, no real-time pacing.
 // Exit status: 0 done, 1 directory, start-up or output failure, 2 bad
-// command line.
+// command line, 3 (EXIT_DIVERGED) the simulation diverged: the run stops
+// there, after the log line and one summary line.
 #include <unistd.h>
 
 #include <cstdint>
@@ -39,12 +41,14 @@ constexpr double SPHERE_VOLUME_FACTOR = 4.188790204786391;  // 4π/3
 
 const char* const USAGE =
     "usage: ripplex-sim --directory DIR --steps N [--dt SECONDS] [--heights FILE] [--every K]\n"
+    "                   [--no-substeps]\n"
     "  DIR      working directory with the option files and assets (\"d\" also works)\n"
     "  N        number of steps, decimal digits, >= 0\n"
     "  SECONDS  step length, > 0 (default 0.03), as 0.03 or 3e-2\n"
     "  FILE     receives the final heights, W*H little-endian float32\n"
     "  K        also print the summary before the first step and every K steps, >= 1\n"
-    "  DIR and FILE are names as written, digits or not\n";
+    "  DIR and FILE are names as written, digits or not\n"
+    "  --no-substeps  one plain step of SECONDS each, even over the stability bound\n";
 
 struct RunSettings
 {
@@ -53,6 +57,7 @@ struct RunSettings
     double dt = DEFAULT_DT;
     int every = 0;            // 0: only after the last step
     std::string heightsFile;  // empty: no dump
+    bool subSteps = true;     // false: --no-substeps
 };
 
 int UsageError(const char* what, const char* name)
@@ -75,7 +80,8 @@ int RefusedValue(const char* option, const char* wanted, const char* text)
 
 bool IsKnownOption(const std::string& name)
 {
-    static const char* const known[] = {"directory", "d", "steps", "dt", "heights", "every"};
+    static const char* const known[] = {"directory", "d",     "steps",      "dt",
+                                        "heights",   "every", "no-substeps"};
     for (const char* k : known)
         if (name == k)
             return true;
@@ -105,6 +111,13 @@ int ReadSettings(const CCommandLine& line, RunSettings* s)
         return RefusedValue("dt", "a number > 0 (as 0.03 or 3e-2)", text);
     if (line.ReadCount("every", 1, &s->every, &text) == OptionNumber::Refused)
         return RefusedValue("every", "a whole number >= 1 (decimal digits)", text);
+
+    if (line.Find("no-substeps"))
+    {
+        if (line.GetText("no-substeps", nullptr) != nullptr)
+            return UsageError("--no-substeps takes no value", "");
+        s->subSteps = false;
+    }
 
     if (line.Find("heights"))
     {
@@ -206,13 +219,16 @@ int main(int argc, char** argv)
 
     if (settings.every > 0 && settings.steps > 0)
         PrintSummary(body);  // the starting point the later lines compare with
-    for (int step = 1; step <= settings.steps; ++step)
+    bool diverged = false;
+    for (int step = 1; step <= settings.steps && !diverged; ++step)
     {
-        body.Step(settings.dt);
-        if (settings.every > 0 && step % settings.every == 0 && step != settings.steps)
+        diverged = !body.Advance(settings.dt, settings.subSteps);  // logs why
+        if (settings.every > 0 && step % settings.every == 0 && step != settings.steps && !diverged)
             PrintSummary(body);
     }
     PrintSummary(body);
+    if (diverged)
+        return EXIT_DIVERGED;
 
     if (!heightsFile.empty() && !WriteHeights(body, heightsFile))
     {

@@ -71,8 +71,19 @@ first=$(od -An -tx1 -N4 "$work/h0.bin" | tr -d ' ')
 out=$("$RIPPLEX_SIM" -d "$scene" --steps 08 --dt 1e-2 2>&1)
 [[ "$out" == "time=0.080000 "* ]] || fail "--steps 08 --dt 1e-2: $out"
 cp -r "$scene" "$work/2024"
-out=$(cd "$work" && "$RIPPLEX_SIM" --directory 2024 --steps 2 --dt:1 2>&1)
-[[ "$out" == "time=2.000000 "* ]] || fail "--directory 2024 --dt 1: $out"
+out=$(cd "$work" && "$RIPPLEX_SIM" --directory 2024 --steps 1 --dt:1 2>&1)
+[[ "$out" == "time=1.000000 "* ]] || fail "--directory 2024 --dt 1: $out"
+
+# The shipped scene at twice its step: sane in sub-steps; in plain steps
+# (--no-substeps) it blows up, and the run stops with status 3 and one line.
+shipped="$RIPPLEX_SOURCE_DIR/default"
+"$RIPPLEX_SIM" -d "$shipped" --steps 100 --dt 0.06 >/dev/null 2>"$work/err" ||
+    fail "sub-stepped run at 0.06 s: status $?: $(cat "$work/err")"
+"$RIPPLEX_SIM" -d "$shipped" --steps 100 --dt 0.06 --no-substeps >/dev/null 2>"$work/err"
+status=$?
+[[ $status -eq 3 ]] || fail "plain steps of 0.06 s gave status $status"
+grep -Eq $'^[0-9:]+ - CWaterBody::Advance -- Simulation divergente \xe0 t = [0-9]+\.[0-9]{4} s : .+ '$'\(pas stable maximal 0\.0456896 s, pas utilis\xe9 0\.06 s\)$' "$work/err" &&
+    [[ $(wc -l <"$work/err") -eq 1 ]] || fail "divergence line: $(cat "$work/err")"
 
 # A directory that cannot be entered: the program's line, non-zero status.
 "$RIPPLEX_SIM" -d "$work/missing" --steps 1 >"$work/out" 2>"$work/err"
