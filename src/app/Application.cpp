@@ -242,7 +242,7 @@ bool CApplication::StartGLUT(int argc, char** argv)
     return true;
 }
 
-void CApplication::Quit()
+void CApplication::Quit(int status)
 {
     g_quitting = true;
     if (g_pCurrentScene != nullptr)
@@ -250,5 +250,5 @@ void CApplication::Quit()
     g_pCurrentScene = nullptr;
     CLog::Close(1);
     CLog::Close(0);
-    exit(0);
+    exit(status);
 }

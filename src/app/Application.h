@@ -15,7 +15,9 @@ public:
     // failures end the process with status -1 (GLUT) or -2 (the rest).
     static int Init(int argc, char** argv);
     static bool StartGLUT(int argc, char** argv);
-    [[noreturn]] static void Quit();
+    // Releases the scene, closes the logs and ends the process with
+    // `status` (0 unless the simulation diverged during --record).
+    [[noreturn]] static void Quit(int status = 0);
 
     static void DisplayFunc();
     static void IdleFunc();

@@ -28,9 +28,13 @@ namespace
 // F9's view of the raw cell heights; shared by every scene instance.
 bool g_bShowCellGrid = false;
 
-// Simulated seconds per recorded frame and per F1 press.
-constexpr float RECORD_STEP = 0.03f;
+// Simulated seconds per F1 press (per recorded frame: RECORD_STEP).
 constexpr float SINGLE_STEP = 0.003f;
+
+// Longest interval one idle call of the real-time run advances: after a
+// very long frame (a paused process, a suspended laptop, a slow renderer)
+// the water slows down instead of the window stalling on many sub-steps.
+constexpr double MAX_RUNNING_INTERVAL = 0.1;
 
 void EndFrame()
 {
@@ -141,21 +145,51 @@ void CWaterScene::Display()
     }
 }
 
+// While recording, every idle call advances exactly one frame's 0.03 s,
+// whether or not the real-time run is on too; the real-time run's timer
+// restarts when recording stops.
 void CWaterScene::IdleScene()
 {
-    if (bRunning)
-    {
-        simulation.Step(timer.Lap());
-        glutPostRedisplay();
-    }
     if (bRecording)
     {
-        simulation.Step(double(RECORD_STEP));
+        if (!simulation.Advance(double(RECORD_STEP)))
+        {
+            StopAfterDivergence();
+            return;
+        }
         RecordFrame();
         glutPostRedisplay();
         if (framesToRecord > 0 && iFrameNumber >= framesToRecord)
             CApplication::Quit();
     }
+    else if (bRunning)
+    {
+        if (!simulation.Advance(std::min(timer.Lap(), MAX_RUNNING_INTERVAL)))
+        {
+            StopAfterDivergence();
+            return;
+        }
+        glutPostRedisplay();
+    }
+}
+
+// The simulation blew up (Advance has logged it, once): nothing moves any
+// more, and the window stays so that the user can look around and quit.
+// An unattended recording has no user: it ends with EXIT_DIVERGED.
+void CWaterScene::StopAfterDivergence()
+{
+    bRunning = false;
+    bRecording = false;
+    UpdateIdleCallback();
+    glutPostRedisplay();
+    if (framesToRecord > 0)
+        CApplication::Quit(EXIT_DIVERGED);
+}
+
+// The idle callback runs while either mode is on.
+void CWaterScene::UpdateIdleCallback()
+{
+    glutIdleFunc(bRunning || bRecording ? CApplication::IdleFunc : nullptr);
 }
 
 // Reads what was last drawn (before this idle call's steps, so a sequence
@@ -190,15 +224,9 @@ int CWaterScene::GetEventMask()
 void CWaterScene::ToggleRunning()
 {
     bRunning = !bRunning;
+    UpdateIdleCallback();
     if (bRunning)
-    {
-        glutIdleFunc(CApplication::IdleFunc);
         timer.Start();
-    }
-    else
-    {
-        glutIdleFunc(nullptr);
-    }
 }
 
 // A new capture buffer sized to the window at each start; it stays
@@ -209,7 +237,9 @@ void CWaterScene::ToggleRecording()
     bRecording = !bRecording;
     if (!bRecording)
     {
-        glutIdleFunc(nullptr);
+        if (bRunning)
+            timer.Start();  // real time resumes from now, not from before the recording
+        UpdateIdleCallback();
         return;
     }
     iFrameNumber = 0;
@@ -217,7 +247,7 @@ void CWaterScene::ToggleRecording()
     int width = std::clamp(CGraphics::iScreenWidth, 0, 0xFFFF);
     int height = std::clamp(CGraphics::iScreenHeight, 0, 0xFFFF);
     captureImage.Allocate(uint16_t(width), uint16_t(height), 24);
-    glutIdleFunc(CApplication::IdleFunc);
+    UpdateIdleCallback();
 }
 
 void CWaterScene::KeyboardMove(int key, int, int)
@@ -225,7 +255,8 @@ void CWaterScene::KeyboardMove(int key, int, int)
     switch (key)
     {
     case GLUT_KEY_F1:
-        simulation.Step(double(SINGLE_STEP));
+        if (!simulation.Advance(double(SINGLE_STEP), false))
+            StopAfterDivergence();
         glutPostRedisplay();
         break;
     case GLUT_KEY_F2:

@@ -44,6 +44,8 @@ private:
     void InitCamera();
     void InitLighting();
     void ToggleRunning();
+    void UpdateIdleCallback();
+    void StopAfterDivergence();
     void ToggleRecording();
     void RecordFrame();
     bool MoveCamera(int key);
