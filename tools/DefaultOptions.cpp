@@ -10,6 +10,8 @@
 
 #include "DefaultOptions.h"
 
+#include <string>
+
 const char* const g_graphicsOptText = R"opt(// graphics.opt -- the window of Ripplex and the fixed OpenGL state.
 
 // Initial size of the window's drawing area, in pixels (integers).
@@ -118,18 +120,21 @@ dSpeedThresHold = 0.05;
 dForceFactor = 10.0;
 
 // The surface throws spray where it rises faster than this, per second.
-// Much below 0.4 the drops falling back raise new spray faster than the
-// friction calms it, and the spray runs away.
+// On 50 x 50 cells, much below 0.4 the drops falling back raise new spray
+// faster than the friction calms it, and the spray runs away; finer grids
+// need it raised in proportion to their cells along a side (README.md,
+// "Changing the grid").
 dParticleThresHold = 0.5;
 
 // Kept for compatibility; nothing depends on it.
 fRepresentationStep = 0.05;
 
 // The pipe cross-section is the cell area divided by this, the pipe length
-// the cell side divided by this (integers, at least 1). The step is
-// explicit: it stays stable while 12 x dGravity x dt^2 / (divisor x cell
-// side) is below 4, which with 9.81, 2 cm cells and divisor 3 allows steps
-// up to 0.045 s (divisor 1 would fail already at 0.026 s).
+// the cell side divided by this (integers, at least 1). The pipes are an
+// explicit scheme, stable only for steps below a bound proportional to
+// sqrt(cell side x iCrossSectionDivisor / (iPipeDivisor x dGravity)):
+// 0.046 s on 50 x 50 cells with these values, 0.026 s with divisor 1. The
+// programs split longer steps into equal sub-steps below it.
 iCrossSectionDivisor = 3;
 iPipeDivisor = 1;
 
@@ -389,6 +394,41 @@ dEvent15ObjectColorR = 0.95;
 dEvent15ObjectColorG = 0.85;
 dEvent15ObjectColorB = 0.1;
 )opt";
+
+// default/ and the same scene on finer grids of the same basin. The spray
+// threshold rises in proportion to the cells along a side; everything else
+// stays, and keeps the scene's character (README.md, "Changing the grid").
+const ShippedScene g_shippedScenes[3] = {
+    {"default", "50", "0.5", ""},
+    {"fine", "128", "1.28",
+     "//\n"
+     "// fine/: the scene of default/ on 128 x 128 cells of 7.8 mm instead of\n"
+     "// 50 x 50 of 2 cm, the spray threshold raised to 0.5 x 128 / 50. Steps\n"
+     "// of 0.03 s are taken in 2 sub-steps: about 14 times default/'s work.\n"},
+    {"large", "512", "5.12",
+     "//\n"
+     "// large/: the scene of default/ on 512 x 512 cells of 2 mm instead of\n"
+     "// 50 x 50 of 2 cm, the spray threshold raised to 0.5 x 512 / 50. Steps\n"
+     "// of 0.03 s are taken in 3 sub-steps: about 340 times default/'s work.\n"},
+};
+
+// Replaces the one line "key = ...;" of `text`.
+static void SetValue(std::string& text, const std::string& key, const char* value)
+{
+    const size_t start = text.find("\n" + key + " = ") + 1;
+    const size_t end = text.find('\n', start);
+    text.replace(start, end - start, key + " = " + value + ";");
+}
+
+std::string SimulationOptFor(const ShippedScene& scene)
+{
+    std::string text = g_simulationOptText;
+    text.insert(text.find('\n') + 1, scene.note);
+    SetValue(text, "iSimulationWidth", scene.cellsPerSide);
+    SetValue(text, "iSimulationHeight", scene.cellsPerSide);
+    SetValue(text, "dParticleThresHold", scene.particleThreshold);
+    return text;
+}
 
 const DefaultOptionFile g_defaultOptionFiles[4] = {
     {"graphics.opt", g_graphicsOptText},

@@ -1,7 +1,8 @@
-// ripplex-make-assets OUTDIR: writes every file shipped in default/, the
-// same bytes on every run: the water's sphere-map texture, the sand of the
-// basin bottom, the bottom mesh and the four option files. OUTDIR is made,
-// with its parents, when it does not exist.
+// ripplex-make-assets OUTDIR [SCENE]: writes every file of a shipped
+// working directory (default/, or fine/ or large/ when SCENE names them),
+// the same bytes on every run: the water's sphere-map texture, the sand of
+// the basin bottom, the bottom mesh and the four option files. OUTDIR is
+// made, with its parents, when it does not exist.
 //
 // Deliberately not done: no clock, no system randomness, no maths-library
 // transcendentals (see Procedural.h); the pictures are plain procedural
@@ -224,9 +225,14 @@ bool WriteBytes(const std::string& path, const void* bytes, size_t size)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2)
+    // The scene: default/ unless a second argument names another one.
+    const ShippedScene* scene = &g_shippedScenes[0];
+    for (const ShippedScene& s : g_shippedScenes)
+        if (argc == 3 && std::strcmp(argv[2], s.directory) == 0)
+            scene = &s;
+    if (argc != 2 && !(argc == 3 && std::strcmp(argv[2], scene->directory) == 0))
     {
-        std::fprintf(stderr, "usage: %s OUTDIR\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUTDIR [default|fine|large]\n", argv[0]);
         return 2;
     }
     const std::string dir = argv[1];
@@ -251,10 +257,12 @@ int main(int argc, char** argv)
     report(WriteTexture(dir + "/bottom.tga", SandPixel), dir + "/bottom.tga");
     std::vector<unsigned char> mesh = EncodeBottomMesh();
     report(WriteBytes(dir + "/bottom.obj", mesh.data(), mesh.size()), dir + "/bottom.obj");
+    const std::string simulationOpt = SimulationOptFor(*scene);
     for (const DefaultOptionFile& file : g_defaultOptionFiles)
     {
         std::string path = dir + "/" + file.fileName;
-        report(WriteBytes(path, file.text, std::strlen(file.text)), path);
+        const char* text = file.text == g_simulationOptText ? simulationOpt.c_str() : file.text;
+        report(WriteBytes(path, text, std::strlen(text)), path);
     }
     return ok ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The files shipped in default/ are exactly what the generator writes: run it
-# into an empty directory and compare every file, and the set of files.
+# The files shipped in default/ (fine/, large/) are exactly what the
+# generator writes: run it into an empty directory and compare every file,
+# and the set of files.
 set -euo pipefail
 
 : "${RIPPLEX_MAKE_ASSETS:?path of ripplex-make-assets}"
@@ -25,6 +26,15 @@ for name in $generated; do
         echo "default/$name differs from what ripplex-make-assets writes"
         status=1
     fi
+done
+
+# fine/ and large/ likewise, from the scene's name.
+for scene in fine large; do
+    "$RIPPLEX_MAKE_ASSETS" "$work/$scene" "$scene"
+    diff -r "$RIPPLEX_SOURCE_DIR/$scene" "$work/$scene" || {
+        echo "$scene/ differs from what ripplex-make-assets writes for it"
+        status=1
+    }
 done
 
 # A second run, into directories it has to make, writes the same bytes
