@@ -1,7 +1,8 @@
 # Frame-sequence recording. Unattended: --record 5 writes exactly
 # seq00000.tga to seq00004.tga, each of the window's size, and ends with
-# status 0. By hand: F4 starts, frames keep their size when the window
-# shrinks, F4 stops, and no frame is written after the stop.
+# status 0. By hand: F4 starts, goes on through F2 on and off, frames keep
+# their size when the window shrinks, F4 stops, and no frame is written
+# after the stop.
 set -euo pipefail
 source "${RIPPLEX_SOURCE_DIR:?}/tests/e2e/xvfb.sh"
 viewer_setup
@@ -30,7 +31,8 @@ rm -f "$TEST_DIR/error.log"
 start_viewer --directory byhand
 window=$(wait_window Ripplex)
 dir="$TEST_DIR/byhand"
-send_keys "$window" F4
+# F2 on and off again must not stop the recording (waited for below).
+send_keys "$window" F4 F2 F2
 wait_file "$dir/seq00002.tga" 60
 
 # A window made smaller while recording: the frames keep the size recording
