@@ -267,22 +267,26 @@ void SettleInteriorCells(uint32_t xBegin, uint32_t xEnd, const float* __restrict
 }
 
 // Sum of values[x], x in [xBegin, xEnd): eight float lanes, each adding its
-// own values in order, so that the loop vectorises without reassociation;
-// the lanes then go into a double. For the divergence watch, which only
-// needs the total to a few digits and to turn non-finite with any value.
+// own values in order (one vector add per eight values, no reassociation),
+// then the lanes in a double. For the divergence watch, which only needs
+// the total to a few digits, and to turn non-finite with any value.
 RIPPLEX_VECTOR_CLONES
-double SumOfRow(uint32_t xBegin, uint32_t xEnd, const float* __restrict values)
+double SumOfRow(uint32_t xBegin, uint32_t xEnd, const float* values)
 {
-    float lanes[8] = {};
-    uint32_t x = xBegin;
+    typedef float Eight __attribute__((vector_size(32)));
+    Eight lanes = {};
+    size_t x = xBegin;
     for (; x + 8 <= xEnd; x += 8)
-        for (int j = 0; j < 8; ++j)
-            lanes[j] += values[x + j];
+    {
+        Eight eight;
+        std::memcpy(&eight, values + x, sizeof eight);
+        lanes += eight;
+    }
     double sum = 0.0;
     for (; x < xEnd; ++x)
         sum += values[x];
-    for (float lane : lanes)
-        sum += lane;
+    for (int j = 0; j < 8; ++j)
+        sum += lanes[j];
     return sum;
 }
 
