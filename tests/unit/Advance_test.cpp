@@ -13,7 +13,7 @@ namespace
 // A ball that hits the water at once, so that objects and spray take part.
 const char* const kScene = "iSimulationWidth = 30; iSimulationHeight = 24; dGravity = 9.81;"
                            "iCrossSectionDivisor = 3; dFriction = 1.0; dForceFactor = 10.0;"
-                           "dParticleThresHold = 0.2; dSpeedThresHold = 0.05; dDefaultHeight = 0.15;";
+                           "dParticleThresHold = 0.2; dDefaultHeight = 0.15;";
 const char* const kEvents =
     "iEventNumber = 1; iEvent1Type = 1; dEvent1Time = 0.01; strEvent1ObjectName = \"ball\";"
     "dEvent1ObjectMass = 0.001; dEvent1ObjectSize = 0.08; dEvent1ObjectPosZ = 0.2;"
@@ -31,30 +31,23 @@ uint64_t StateAfter(int calls, Advance advance)
 
 TEST(StableStep, BasinsHoldAtTheBoundAndBlowUpFifteenPercentAbove)
 {
-    const char* const rows[] = {
+    const std::string common = "dGravity = 2.0; iCrossSectionDivisor = 2; iPipeDivisor = 3;";
+    const std::string rows[] = {
         "iSimulationWidth = 14; iSimulationHeight = 14; dGravity = 9.81;",
         "iSimulationWidth = 24; iSimulationHeight = 18; dGravity = 9.81; iCrossSectionDivisor = 3;"
         "dFriction = 1.0;",
-        "iSimulationWidth = 20; iSimulationHeight = 20; dGravity = 2.0; iCrossSectionDivisor = 2;"
-        "iPipeDivisor = 3; dFluidDensity = 1000.0; dFriction = 4.0;",
-        // So damped that no step lets it grow: no bound.
-        "iSimulationWidth = 16; iSimulationHeight = 16; dGravity = 2.0; iCrossSectionDivisor = 2;"
-        "iPipeDivisor = 3; dFriction = 8.0;",
+        common + "iSimulationWidth = 20; iSimulationHeight = 20; dFluidDensity = 1000.0; dFriction = 4.0;",
+        common + "iSimulationWidth = 16; iSimulationHeight = 16; dFriction = 8.0;",  // never grows
     };
-    for (const char* options : rows)
+    for (const std::string& options : rows)
     {
         double bound;
         {
             CSimFixture f(options);
             bound = f.body.StableStep();
         }
-        if (std::isinf(bound))
-        {
-            EXPECT_FALSE(BlowsUp(options, 0.1, 300)) << options;
-            continue;
-        }
-        EXPECT_FALSE(BlowsUp(options, bound, 300)) << options;
-        EXPECT_TRUE(BlowsUp(options, 1.15 * bound, 300)) << options;
+        EXPECT_FALSE(BlowsUp(options, std::isinf(bound) ? 0.1 : bound, 300)) << options;
+        EXPECT_TRUE(std::isinf(bound) || BlowsUp(options, 1.15 * bound, 300)) << options;
     }
 }
 
@@ -112,9 +105,6 @@ TEST(DivergenceWatch, NonFiniteStateOrLostWaterStopsTheAdvanceWithOneLine)
 TEST(DivergenceWatch, InitWarnsWhenARecordedFrameNeedsMoreThanEightSteps)
 {
     CSimFixture f("iSimulationWidth = 64; iSimulationHeight = 64; dGravity = 9.81; iPipeDivisor = 30;");
-    EXPECT_TRUE(f.initialised);
-    EXPECT_NE(f.LogText().find("CWaterBody::Init -- Grille tr\xE8s fine : un pas de 0.03 s demande 9"
-                               " sous-pas"),
-              std::string::npos)
-        << f.LogText();
+    EXPECT_NE(f.LogText().find("CWaterBody::Init -- Grille tr\xE8s fine : un pas de 0.03 s demande 9"),
+              std::string::npos) << f.LogText();
 }
