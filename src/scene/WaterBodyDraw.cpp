@@ -15,9 +15,14 @@
 #include <GL/freeglut.h>
 
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <new>
 #include <vector>
 
+#include "app/Timer.h"
 #include "common/GraphicsHooks.h"
 #include "sim/WaterBody.h"
 
@@ -34,6 +39,65 @@ struct SurfaceArrays
 };
 
 SurfaceArrays g_arrays;
+
+// With RIPPLEX_FRAME_TIMES=passes, every pass is finished (glFinish) and
+// timed, and each frame prints one line of the five passes' real times,
+// then one of their processor times (every thread of the process, the
+// software renderer's own included), in milliseconds. The finishes keep
+// the renderer from overlapping one pass with the next, so the sum slightly
+// exceeds an untimed frame. Processor times depend much less on the load
+// of the machine than real times.
+class PassTimes
+{
+public:
+    enum Pass { BOTTOM, SPHERES, CELLS, SURFACE, SPRAY, PASS_COUNT };
+
+    void Start()
+    {
+        static const char* wanted = std::getenv("RIPPLEX_FRAME_TIMES");
+        on = wanted != nullptr && std::strcmp(wanted, "passes") == 0;
+        if (!on)
+            return;
+        glFinish();
+        timer.Start();
+        cpu = ProcessorSeconds();
+    }
+
+    void End(Pass pass)
+    {
+        if (!on)
+            return;
+        glFinish();
+        real[pass] = timer.Lap() * 1000.0;
+        double now = ProcessorSeconds();
+        processor[pass] = (now - cpu) * 1000.0;
+        cpu = now;
+    }
+
+    void Print() const
+    {
+        if (!on)
+            return;
+        for (const double* times : {real, processor})
+            std::fprintf(stderr, "%s bottom %.3f spheres %.3f cells %.3f surface %.3f spray %.3f ms\n",
+                         times == real ? "passes" : "passes-cpu", times[BOTTOM], times[SPHERES],
+                         times[CELLS], times[SURFACE], times[SPRAY]);
+    }
+
+private:
+    static double ProcessorSeconds()
+    {
+        timespec now;
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+        return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+    }
+
+    bool on = false;
+    CTimer timer;
+    double cpu = 0.0;
+    double real[PASS_COUNT] = {};
+    double processor[PASS_COUNT] = {};
+};
 
 // Makes room for `count` floats, keeping the capacity between frames.
 // False when the memory cannot be had: the pass is then skipped.
@@ -244,11 +308,15 @@ void DrawWaterBodyGL(const CWaterBody& body)
     if (body.iSimulationWidth == 0 || body.iSimulationHeight == 0)
         return;
     Grid grid = GridOf(body);
+    PassTimes times;
+    times.Start();
 
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     DrawBottom(body);
+    times.End(PassTimes::BOTTOM);
     DrawSolidObjects(body);
+    times.End(PassTimes::SPHERES);
 
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -258,14 +326,18 @@ void DrawWaterBodyGL(const CWaterBody& body)
     glTranslatef(-body.dSimulationSizeX * 0.5f, -body.dSimulationSizeY * 0.5f, 0.0f);
     if (body.showCellGrid)
         DrawCellGrid(body, grid);
+    times.End(PassTimes::CELLS);
     glPopAttrib();
     glPushAttrib(GL_ALL_ATTRIB_BITS);
 
     SetWaterState(body);
     DrawSurfaceTriangles(body, grid);
+    times.End(PassTimes::SURFACE);
     glPopMatrix();
 
     DrawParticles(body);
+    times.End(PassTimes::SPRAY);
     glPopClientAttrib();
     glPopAttrib();
+    times.Print();
 }
