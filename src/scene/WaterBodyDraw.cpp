@@ -3,16 +3,19 @@
 // grid (F9), the translucent sphere-mapped water surface, then the spray
 // particles with the water's state still in force.
 //
-// The surface and the cell grid are sent as vertex arrays filled once per
-// frame and drawn with one call each; the arrays live across frames and
-// are only grown when the grid grows, so a frame allocates nothing.
+// The surface is indexed triangles over one vertex array (SurfaceMesh),
+// the spheres one mesh built once (SphereMesh), the cell grid a vertex
+// array; all live across frames and are rebuilt only when the grid
+// changes, so a frame allocates nothing. Without the memory for them each
+// pass draws the same picture vertex by vertex instead and says so once in
+// the log.
 //
 // Deliberately not done: no display lists or buffer objects, no culling of
 // what is off screen, and nothing of the simulation is changed.
 
 #include "scene/WaterBodyDraw.h"
 
-#include <GL/freeglut.h>
+#include <GL/gl.h>
 
 #include <cstddef>
 #include <cstdio>
@@ -22,23 +25,20 @@
 #include <new>
 #include <vector>
 
+#include "app/Log.h"
 #include "app/Timer.h"
 #include "common/GraphicsHooks.h"
+#include "scene/SphereMesh.h"
+#include "scene/SurfaceMesh.h"
 #include "sim/WaterBody.h"
 
 namespace
 {
 
-// 12 vertices per corner quad (four triangles around a centre vertex),
-// 3 floats each, for positions and for normals alike.
-struct SurfaceArrays
-{
-    std::vector<float> positions;
-    std::vector<float> normals;
-    std::vector<float> gridPositions;  // 4 vertices per cell
-};
-
-SurfaceArrays g_arrays;
+// Four vertices per cell, 3 floats each.
+std::vector<float> g_cellPositions;
+SurfaceMesh g_surface;
+SphereMesh g_sphere;
 
 // With RIPPLEX_FRAME_TIMES=passes, every pass is finished (glFinish) and
 // timed, and each frame prints one line of the five passes' real times,
@@ -99,45 +99,38 @@ private:
     double processor[PASS_COUNT] = {};
 };
 
-// Makes room for `count` floats, keeping the capacity between frames.
-// False when the memory cannot be had: the pass is then skipped.
-bool Reserve(std::vector<float>& array, size_t count)
+// The 10 × 10 sphere mesh, built on first use. Without it spheres are
+// drawn by GLUT, which gives the same picture.
+SphereMesh& Sphere()
 {
-    if (array.size() >= count)
-        return true;
-    try
+    static bool tried = false;
+    if (!tried)
     {
-        array.resize(count);
-        return true;
+        tried = true;
+        if (!g_sphere.Build(10, 10) && FirstShortage(2))
+            CLog::Write("CWaterBody::Draw -- M\xE9moire insuffisante pour le maillage des sph\xE8res,"
+                        " trac\xE9 par la GLUT");
     }
-    catch (const std::bad_alloc&)
-    {
-        return false;
-    }
+    return g_sphere;
 }
 
-struct Grid
+// Spheres of one kind, in list order, each at its position in the world.
+void DrawSpheres(const CWaterBody& body, ObjectKind kind)
 {
-    size_t width;   // W cells
-    size_t height;  // H cells
-    float dx;       // cell size along x
-    float dy;       // cell size along y
-};
-
-Grid GridOf(const CWaterBody& body)
-{
-    Grid grid{body.iSimulationWidth, body.iSimulationHeight, 0.0f, 0.0f};
-    grid.dx = body.dSimulationSizeX / body.iSimulationWidth;
-    grid.dy = body.dSimulationSizeY / body.iSimulationHeight;
-    return grid;
-}
-
-void DrawSphere(const SimObject& object)
-{
-    glPushMatrix();
-    glTranslatef(object.position.x, object.position.y, object.position.z);
-    glutSolidSphere(object.radius, 10, 10);
-    glPopMatrix();
+    SphereMesh& sphere = Sphere();
+    sphere.Begin();
+    for (const SimObject& object : body.objects)
+    {
+        if (object.kind != kind)
+            continue;
+        if (kind == OBJECT_SOLID)
+            glColor3f(object.color.x, object.color.y, object.color.z);
+        glPushMatrix();
+        glTranslatef(object.position.x, object.position.y, object.position.z);
+        sphere.Draw(object.radius);
+        glPopMatrix();
+    }
+    sphere.End();
 }
 
 // The bottom mesh is modelled over [−1, 1]² and scaled onto the area that
@@ -158,31 +151,12 @@ void DrawBottom(const CWaterBody& body)
     glDisable(GL_TEXTURE_2D);
 }
 
-void DrawSolidObjects(const CWaterBody& body)
+// Calls put(x, y, z) for the four corners of every cell, walls included,
+// i over columns (outer), j over rows (inner): a flat square at the cell's
+// own water height.
+template <typename Put>
+void ForEachCellCorner(const CWaterBody& body, const SurfaceGrid& grid, Put put)
 {
-    for (const SimObject& object : body.objects)
-    {
-        if (object.kind != OBJECT_SOLID)
-            continue;
-        glColor3f(object.color.x, object.color.y, object.color.z);
-        DrawSphere(object);
-    }
-}
-
-void PutVertex(float* out, float x, float y, float z)
-{
-    out[0] = x;
-    out[1] = y;
-    out[2] = z;
-}
-
-// Every cell, walls included, as a flat square at its own water height.
-void DrawCellGrid(const CWaterBody& body, const Grid& grid)
-{
-    size_t cellCount = grid.width * grid.height;
-    if (body.cells == nullptr || !Reserve(g_arrays.gridPositions, cellCount * 12))
-        return;
-    float* out = g_arrays.gridPositions.data();
     for (size_t i = 0; i < grid.width; ++i)
     {
         for (size_t j = 0; j < grid.height; ++j)
@@ -190,84 +164,61 @@ void DrawCellGrid(const CWaterBody& body, const Grid& grid)
             float h = body.cells[i + j * grid.width].height;
             float x0 = float(i) * grid.dx, x1 = float(i + 1) * grid.dx;
             float y0 = float(j) * grid.dy, y1 = float(j + 1) * grid.dy;
-            PutVertex(out + 0, x0, y0, h);
-            PutVertex(out + 3, x1, y0, h);
-            PutVertex(out + 6, x1, y1, h);
-            PutVertex(out + 9, x0, y1, h);
-            out += 12;
+            put(x0, y0, h);
+            put(x1, y0, h);
+            put(x1, y1, h);
+            put(x0, y1, h);
         }
     }
+}
+
+// Makes room for `count` floats, keeping the capacity between frames;
+// false when the memory cannot be had.
+bool Reserve(std::vector<float>& array, size_t count)
+{
+    if (array.size() >= count)
+        return true;
+    try
+    {
+        array.resize(count);
+        return true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        array = {};
+        return false;
+    }
+}
+
+// The raw cell heights, translucent white, lit with the normal +z. Each
+// cell has a height of its own, so its four vertices are its own too.
+void DrawCellGrid(const CWaterBody& body, const SurfaceGrid& grid)
+{
+    if (body.cells == nullptr)
+        return;
     glColor4f(1.0f, 1.0f, 1.0f, 0.5f);
     glNormal3f(0.0f, 0.0f, 1.0f);
+    size_t cellCount = grid.width * grid.height;
+    if (!Reserve(g_cellPositions, cellCount * 12))
+    {
+        if (FirstShortage(1))
+            CLog::Write("CWaterBody::Draw -- M\xE9moire insuffisante pour les tableaux de la grille,"
+                        " trac\xE9 sommet par sommet");
+        glBegin(GL_QUADS);
+        ForEachCellCorner(body, grid, [](float x, float y, float z) { glVertex3f(x, y, z); });
+        glEnd();
+        return;
+    }
+    float* out = g_cellPositions.data();
+    ForEachCellCorner(body, grid, [&out](float x, float y, float z) {
+        out[0] = x;
+        out[1] = y;
+        out[2] = z;
+        out += 3;
+    });
     glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, g_arrays.gridPositions.data());
+    glVertexPointer(3, GL_FLOAT, 0, g_cellPositions.data());
     glDrawArrays(GL_QUADS, 0, GLsizei(cellCount * 4));
-    glDisableClientState(GL_VERTEX_ARRAY);
-}
-
-struct SurfaceVertex
-{
-    float x, y, z;
-    Vec3 n;
-};
-
-// Appends one vertex (position and normal) to the surface arrays.
-void Emit(float*& position, float*& normal, const SurfaceVertex& v)
-{
-    PutVertex(position, v.x, v.y, v.z);
-    PutVertex(normal, v.n.x, v.n.y, v.n.z);
-    position += 3;
-    normal += 3;
-}
-
-// The four triangles of the quad between corner columns i, i+1 and corner
-// rows j−1, j, fanned around a centre vertex at the mean height with the
-// mean normal (not renormalised). All wind counter-clockwise seen from +z.
-void EmitCornerQuad(const CWaterBody& body, const Grid& grid, size_t i, size_t j,
-                    float*& position, float*& normal)
-{
-    size_t row = grid.width - 1;  // corners per row
-    auto corner = [&](size_t ci, size_t cj) {
-        size_t k = ci + cj * row;
-        return SurfaceVertex{float(ci + 1) * grid.dx, float(cj + 1) * grid.dy,
-                             body.cornerHeights[k], body.cornerNormals[k]};
-    };
-    SurfaceVertex c00 = corner(i, j - 1), c10 = corner(i + 1, j - 1);
-    SurfaceVertex c01 = corner(i, j), c11 = corner(i + 1, j);
-    SurfaceVertex centre{c00.x + grid.dx / 2.0f, c00.y + grid.dy / 2.0f,
-                         (c00.z + c10.z + c01.z + c11.z) / 4.0f,
-                         Vec3{(c00.n.x + c10.n.x + c01.n.x + c11.n.x) / 4.0f,
-                              (c00.n.y + c10.n.y + c01.n.y + c11.n.y) / 4.0f,
-                              (c00.n.z + c10.n.z + c01.n.z + c11.n.z) / 4.0f}};
-    const SurfaceVertex* triangles[4][3] = {
-        {&c00, &centre, &c01}, {&c10, &centre, &c00}, {&c11, &centre, &c10}, {&c01, &centre, &c11}};
-    for (const auto& triangle : triangles)
-        for (const SurfaceVertex* v : triangle)
-            Emit(position, normal, *v);
-}
-
-// (W−2)·(H−2) corner quads, i outer and j inner; none when W or H is
-// below 3.
-void DrawSurfaceTriangles(const CWaterBody& body, const Grid& grid)
-{
-    if (grid.width < 3 || grid.height < 3 || body.cornerHeights == nullptr ||
-        body.cornerNormals == nullptr)
-        return;
-    size_t vertexCount = (grid.width - 2) * (grid.height - 2) * 12;
-    if (!Reserve(g_arrays.positions, vertexCount * 3) || !Reserve(g_arrays.normals, vertexCount * 3))
-        return;
-    float* position = g_arrays.positions.data();
-    float* normal = g_arrays.normals.data();
-    for (size_t i = 0; i + 3 <= grid.width; ++i)
-        for (size_t j = 1; j + 2 <= grid.height; ++j)
-            EmitCornerQuad(body, grid, i, j, position, normal);
-
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_NORMAL_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, g_arrays.positions.data());
-    glNormalPointer(GL_FLOAT, 0, g_arrays.normals.data());
-    glDrawArrays(GL_TRIANGLES, 0, GLsizei(vertexCount));
-    glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
@@ -296,9 +247,7 @@ void SetWaterState(const CWaterBody& body)
 void DrawParticles(const CWaterBody& body)
 {
     glColor4f(0.9f, 0.9f, 1.0f, 0.8f);
-    for (const SimObject& object : body.objects)
-        if (object.kind == OBJECT_PARTICLE)
-            DrawSphere(object);
+    DrawSpheres(body, OBJECT_PARTICLE);
 }
 
 }  // namespace
@@ -307,7 +256,7 @@ void DrawWaterBodyGL(const CWaterBody& body)
 {
     if (body.iSimulationWidth == 0 || body.iSimulationHeight == 0)
         return;
-    Grid grid = GridOf(body);
+    SurfaceGrid grid = SurfaceGridOf(body);
     PassTimes times;
     times.Start();
 
@@ -315,7 +264,7 @@ void DrawWaterBodyGL(const CWaterBody& body)
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     DrawBottom(body);
     times.End(PassTimes::BOTTOM);
-    DrawSolidObjects(body);
+    DrawSpheres(body, OBJECT_SOLID);
     times.End(PassTimes::SPHERES);
 
     glEnable(GL_BLEND);
@@ -331,7 +280,7 @@ void DrawWaterBodyGL(const CWaterBody& body)
     glPushAttrib(GL_ALL_ATTRIB_BITS);
 
     SetWaterState(body);
-    DrawSurfaceTriangles(body, grid);
+    g_surface.Draw(body, grid);
     times.End(PassTimes::SURFACE);
     glPopMatrix();
 
