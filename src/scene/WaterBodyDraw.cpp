@@ -222,12 +222,17 @@ void DrawCellGrid(const CWaterBody& body, const SurfaceGrid& grid)
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
+// Back faces are culled here whatever "graphics.opt" says, so only front
+// faces are ever lit, and two-sided lighting would shade them exactly as
+// one-sided lighting does: it is left off, because it sends every
+// triangle down the software renderer's slow path (a sixth of the surface
+// pass at 256² cells) for nothing on screen.
 void SetWaterState(const CWaterBody& body)
 {
     glDepthMask(GL_TRUE);
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
-    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+    glCullFace(GL_BACK);
     glEnable(GL_LIGHTING);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
