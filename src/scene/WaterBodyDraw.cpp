@@ -16,6 +16,7 @@
 #include "scene/WaterBodyDraw.h"
 
 #include <GL/gl.h>
+#include <malloc.h>
 
 #include <cstddef>
 #include <cstdio>
@@ -255,10 +256,26 @@ void DrawParticles(const CWaterBody& body)
     DrawSpheres(body, OBJECT_PARTICLE);
 }
 
+// Mesa's software renderer allocates tens of MB per frame for the
+// vertices and triangles of a 256² surface and frees them when the frame
+// is done; glibc then hands the freed top of the heap back to the system,
+// and the next frame gets it again page by page, each page zeroed by the
+// kernel (a quarter of such a frame went to page faults). Freed memory is
+// kept for reuse instead: the process keeps the size of its largest
+// frame, which it needs again on the next one anyway.
+void KeepFreedMemory()
+{
+#ifdef __GLIBC__
+    static const bool kept = mallopt(M_TRIM_THRESHOLD, 1 << 30) != 0;
+    (void)kept;
+#endif
+}
+
 }  // namespace
 
 void DrawWaterBodyGL(const CWaterBody& body)
 {
+    KeepFreedMemory();
     if (body.iSimulationWidth == 0 || body.iSimulationHeight == 0)
         return;
     SurfaceGrid grid = SurfaceGridOf(body);
