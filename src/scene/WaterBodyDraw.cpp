@@ -193,12 +193,21 @@ bool Reserve(std::vector<float>& array, size_t count)
 
 // The raw cell heights, translucent white, lit with the normal +z. Each
 // cell has a height of its own, so its four vertices are its own too.
+// Where a cell and the surface lie at the same height (all of a calm
+// basin) the two fought for every pixel and covered the picture in
+// speckles: the cells are pushed back in depth by a slope-scaled unit or
+// so, in the filled and the wireframe view, so that the surface drawn next
+// wins where they meet and a cell shows in front only where it stands
+// clearly above the surface.
 void DrawCellGrid(const CWaterBody& body, const SurfaceGrid& grid)
 {
     if (body.cells == nullptr)
         return;
     glColor4f(1.0f, 1.0f, 1.0f, 0.5f);
     glNormal3f(0.0f, 0.0f, 1.0f);
+    glPolygonOffset(1.0f, 1.0f);
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glEnable(GL_POLYGON_OFFSET_LINE);
     size_t cellCount = grid.width * grid.height;
     if (!Reserve(g_cellPositions, cellCount * 12))
     {
