@@ -14,9 +14,14 @@ Usage:
                                        lower-left WIDTH x HEIGHT is black
   viewer_tools.py make-flat-scene DIR WIDTH HEIGHT
                                        a scene whose picture is such a rectangle
+  viewer_tools.py same-picture FILE REFERENCE
+                                       fail unless FILE matches REFERENCE (an
+                                       RLE TGA, gzipped if it ends in .gz) but
+                                       for rounding on a few pixels
 Exits 1 with a message on standard error when a check fails.
 """
 
+import gzip
 import os
 import struct
 import sys
@@ -33,7 +38,7 @@ def read_rle_tga(path, decode=True):
     enough to poll. Only what the viewer writes is accepted: type 10, 24
     bits, no image ID, packets that end exactly at the last pixel and
     nothing after them."""
-    data = open(path, "rb").read()
+    data = (gzip.open if path.endswith(".gz") else open)(path, "rb").read()
     if len(data) < 18:
         fail(f"{path}: {len(data)} bytes, shorter than a TGA header")
     width, height, depth, descriptor = struct.unpack_from("<HHBB", data, 12)
@@ -117,6 +122,23 @@ def check_centred(path):
         fail(f"{path}: the rectangle has no inner structure")
 
 
+def check_same_picture(path, reference):
+    """Same size, and on at most one pixel in a thousand some channel is more
+    than 3 levels off: the rasteriser's rounding may move a few edge pixels;
+    a row out of place, swapped channels, a lost or moved triangle, a
+    changed normal or texture coordinate move far more."""
+    width, height, rows = read_rle_tga(path)
+    *size, expected = read_rle_tga(reference)
+    if [width, height] != size:
+        fail(f"{path}: {width} x {height}, the reference is {size[0]} x {size[1]}")
+    off = [(x, y) for y in range(height) for x in range(width)
+           if max(abs(a - b) for a, b in zip(rows[y][x], expected[y][x])) > 3]
+    if len(off) > width * height // 1000:
+        x, y = off[0]
+        fail(f"{path}: {len(off)} pixels differ from {reference}, the first at ({x}, {y}) "
+             f"(rows from the bottom): {rows[y][x]} instead of {expected[y][x]}")
+
+
 def write_tga(path, width, height, colour):
     """Uncompressed 24-bit TGA of one colour (r, g, b)."""
     header = bytes([0, 0, 2]) + bytes(9) + struct.pack("<HHBB", width, height, 24, 0)
@@ -183,6 +205,8 @@ def main(argv):
         inside = {p for row in rows[:inside_h] for p in row[:inside_w]}
         if len(inside) < 2:
             fail(f"{argv[2]}: the window's part of the frame is one colour")
+    elif len(argv) >= 4 and argv[1] == "same-picture":
+        check_same_picture(argv[2], argv[3])
     elif len(argv) >= 5 and argv[1] == "make-flat-scene":
         make_flat_scene(argv[2], int(argv[3]), int(argv[4]))
     else:
