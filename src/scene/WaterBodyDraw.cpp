@@ -7,8 +7,8 @@
 // the spheres one mesh built once (SphereMesh), the cell grid a vertex
 // array; all live across frames and are rebuilt only when the grid
 // changes, so a frame allocates nothing. Without the memory for them each
-// pass draws the same picture vertex by vertex instead and says so once in
-// the log.
+// pass draws the same picture without them (vertex by vertex, or GLUT's
+// spheres) and says so once in the log.
 //
 // Deliberately not done: no display lists or buffer objects, no culling of
 // what is off screen, and nothing of the simulation is changed.
@@ -270,7 +270,7 @@ void DrawParticles(const CWaterBody& body)
 // vertices and triangles of a 256² surface and frees them when the frame
 // is done; glibc then hands the freed top of the heap back to the system,
 // and the next frame gets it again page by page, each page zeroed by the
-// kernel (a quarter of such a frame went to page faults). Freed memory is
+// kernel (a fifth of such a frame went to page faults). Freed memory is
 // kept for reuse instead: the process keeps the size of its largest
 // frame, which it needs again on the next one anyway.
 void KeepFreedMemory()
