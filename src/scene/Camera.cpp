@@ -35,6 +35,27 @@ bool HorizontalDirection(const Vec3& dir, Vec3& h)
     return IsFinite(h);
 }
 
+// The pick works in doubles: it only chooses cells, nothing is kept.
+struct D3
+{
+    double x, y, z;
+};
+
+D3 CrossD(const D3& a, const D3& b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+// v / |v|; false when v has no finite, non-zero length.
+bool Normalise(D3& v)
+{
+    const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    if (!(length > 0.0) || !std::isfinite(length))
+        return false;
+    v = {v.x / length, v.y / length, v.z / length};
+    return true;
+}
+
 }  // namespace
 
 namespace Camera
@@ -96,6 +117,41 @@ bool Drag(Vec3& dir, Vec3& up, int lastX, int lastY, int x, int y, float radians
         return false;
     dir = newDir;
     up = newUp;
+    return true;
+}
+
+
+bool PickWater(const View& view, int px, int py, const WaterRect& water, float* x, float* y)
+{
+    if (view.width <= 0 || view.height <= 0)
+        return false;
+    // gluPerspective scales eye-space x / −z by 1 / (aspect·t) and y / −z by
+    // 1 / t; with a negative angle t < 0 and both axes flip.
+    const double t = std::tan(double(view.fovDegrees) * (M_PI / 360.0));
+    if (!(std::fabs(t) > 0.0) || !std::isfinite(t))
+        return false;
+    // gluLookAt's frame: forward f, side s = f × up, true up u = s × f.
+    D3 f{view.dir.x, view.dir.y, view.dir.z};
+    D3 s = CrossD(f, D3{view.up.x, view.up.y, view.up.z});
+    if (!Normalise(f) || !Normalise(s))
+        return false;
+    const D3 u = CrossD(s, f);
+
+    const double aspect = double(view.width) / view.height;
+    const double ex = (2.0 * (px + 0.5) / view.width - 1.0) * aspect * t;
+    const double ey = (1.0 - 2.0 * (py + 0.5) / view.height) * t;
+    const D3 ray{ex * s.x + ey * u.x + f.x, ex * s.y + ey * u.y + f.y, ex * s.z + ey * u.z + f.z};
+
+    const double above = double(view.eye.z) - water.z;
+    if (!(above > 0.0) || !(ray.z < 0.0))
+        return false;
+    const double k = above / -ray.z;
+    const double hx = view.eye.x + k * ray.x;
+    const double hy = view.eye.y + k * ray.y;
+    if (!(hx >= water.minX && hx <= water.maxX && hy >= water.minY && hy <= water.maxY))
+        return false;
+    *x = float(hx);
+    *y = float(hy);
     return true;
 }
 

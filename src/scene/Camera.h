@@ -1,7 +1,7 @@
-// Camera arithmetic of the water scene: the vector product and the moves
-// that the arrow keys, Page Up / Page Down and mouse drags make. Pure
-// functions on Vec3, no OpenGL, so the unit tests reach them without a
-// window.
+// Camera arithmetic of the water scene: the vector product, the moves
+// that the arrow keys, Page Up / Page Down and mouse drags make, and the
+// point of the water under a pixel. Pure functions on Vec3, no OpenGL, so
+// the unit tests reach them without a window.
 //
 // Deliberately not done: nothing is renormalised (the scene keeps its
 // direction and up vectors at whatever length they have), and nothing is
@@ -39,5 +39,37 @@ bool MoveDown(Vec3& eye, float step);
 // about the world z axis (dragging right turns clockwise seen from above).
 // False (vectors unchanged) when the result would not be finite.
 bool Drag(Vec3& dir, Vec3& up, int lastX, int lastY, int x, int y, float radiansPerPixel);
+
+// The picture as the scene draws it: the projection of CGraphics::Reshape
+// (gluPerspective of fovDegrees, vertical, which may be negative and then
+// turns the picture by half a turn; aspect width / height) and the view of
+// CWaterScene::Display (gluLookAt from eye towards eye + dir, with up).
+struct View
+{
+    Vec3 eye;
+    Vec3 dir;
+    Vec3 up;
+    float fovDegrees;
+    int width;   // pixels
+    int height;
+};
+
+// A horizontal rectangle of water at height z, world units.
+struct WaterRect
+{
+    float z;
+    float minX, maxX;
+    float minY, maxY;
+};
+
+// Casts the ray from the eye through the centre of window pixel (px, py),
+// counted from the top-left corner with y down as GLUT gives it, to the
+// plane of `water`. True, with the point in *x and *y, when the ray meets
+// the plane in front of the eye within the rectangle. False when the eye
+// is not above the plane (the surface is drawn only from above), when the
+// ray does not go down to it, when the point lies outside, and for a view
+// with no picture (no size, a field of view of 0 or 180 degrees, a
+// direction of no length or along the up vector).
+bool PickWater(const View& view, int px, int py, const WaterRect& water, float* x, float* y);
 
 }  // namespace Camera
