@@ -149,11 +149,46 @@ Span DiscSpan(float centre, float radius, float step, float extent, int32_t half
     return {first < lo ? lo : int32_t(first), last > hi ? hi : int32_t(last)};
 }
 
-bool InDisc(int32_t a, int32_t b, const GridFrame& f, const SimObject& o, float radiusSquared)
+// The grid positions a disc can cover and the test for each: (a, b) is in
+// the disc when (a·dx − x)² + (b·dy − y)² ≤ radius², in floats.
+struct Disc
 {
-    const float ex = a * f.dx - o.position.x;
-    const float ey = b * f.dy - o.position.y;
-    return ex * ex + ey * ey <= radiusSquared;
+    Span a;
+    Span b;
+    float x;
+    float y;
+    float radiusSquared;
+
+    bool Covers(int32_t i, int32_t j, const GridFrame& f) const
+    {
+        const float ex = i * f.dx - x;
+        const float ey = j * f.dy - y;
+        return ex * ex + ey * ey <= radiusSquared;
+    }
+};
+
+Disc DiscAround(const CWaterBody& body, const GridFrame& f, float x, float y, float radius)
+{
+    return {DiscSpan(x, radius, f.dx, body.dSimulationSizeX, f.halfWidth),
+            DiscSpan(y, radius, f.dy, body.dSimulationSizeY, f.halfHeight), x, y, radius * radius};
+}
+
+int32_t CountCells(const Disc& d, const GridFrame& f)
+{
+    int32_t n = 0;
+    for (int32_t a = d.a.first; a <= d.a.last; ++a)
+        for (int32_t b = d.b.first; b <= d.b.last; ++b)
+            n += d.Covers(a, b, f);
+    return n;
+}
+
+// Position (a, b) is the cell (W/2 + a, H/2 + b).
+void SetPressure(CWaterBody& body, const Disc& d, const GridFrame& f, float pressure)
+{
+    for (int32_t a = d.a.first; a <= d.a.last; ++a)
+        for (int32_t b = d.b.first; b <= d.b.last; ++b)
+            if (d.Covers(a, b, f))
+                body.cells[uint32_t(f.halfWidth + a) + uint32_t(f.halfHeight + b) * f.width].pressure = pressure;
 }
 
 // A sphere moving through the surface puts -F/(2n) on each of the n cells
@@ -162,20 +197,12 @@ bool InDisc(int32_t a, int32_t b, const GridFrame& f, const SimObject& o, float 
 void PressDisc(CWaterBody& body, const GridFrame& f, const SimObject& o)
 {
     const float force = body.dForceFactor * o.speed.z * o.mass / body.fCellArea;
-    const float radiusSquared = o.radius * o.radius;
-    const Span sa = DiscSpan(o.position.x, o.radius, f.dx, body.dSimulationSizeX, f.halfWidth);
-    const Span sb = DiscSpan(o.position.y, o.radius, f.dy, body.dSimulationSizeY, f.halfHeight);
-    int32_t n = 0;
-    for (int32_t a = sa.first; a <= sa.last; ++a)
-        for (int32_t b = sb.first; b <= sb.last; ++b)
-            n += InDisc(a, b, f, o, radiusSquared);
+    const Disc disc = DiscAround(body, f, o.position.x, o.position.y, o.radius);
+    const int32_t n = CountCells(disc, f);
     if (n == 0)
         return;
     const float pressure = force / (2 * n);
-    for (int32_t a = sa.first; a <= sa.last; ++a)
-        for (int32_t b = sb.first; b <= sb.last; ++b)
-            if (InDisc(a, b, f, o, radiusSquared))
-                body.cells[uint32_t(f.halfWidth + a) + uint32_t(f.halfHeight + b) * f.width].pressure = -pressure;
+    SetPressure(body, disc, f, -pressure);
 }
 
 // A particle that touches the water gives its whole volume to the cell
@@ -372,6 +399,8 @@ void CWaterBody::MoveObjects(double dt)
         }
     }
     objects.resize(kept);
+    if (finger.down)
+        SetPressure(*this, DiscAround(*this, f, finger.x, finger.y, finger.radius), f, finger.pressure);
     dWatchedSpray = spray;
     bWatchedObjectsFinite = finite && std::isfinite(spray);
 }

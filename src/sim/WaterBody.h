@@ -42,6 +42,21 @@ enum CellKind : int32_t
     CELL_WALL = 1,
 };
 
+// A finger pressing on the water (the viewer's Shift + left button): while
+// `down`, every object pass ends by setting `pressure` on each cell of the
+// disc of `radius` around (x, y), the disc a sphere presses, so the finger
+// wins where a sphere presses the same cell. World units; the pressure is
+// the cells' own, ρ·g times a height of water. Up, the step is unchanged
+// to the bit.
+struct Finger
+{
+    bool down = false;
+    float x = 0.0f;
+    float y = 0.0f;
+    float radius = 0.0f;
+    float pressure = 0.0f;
+};
+
 struct Cell
 {
     float height;          // water column, volume per cell area
@@ -119,6 +134,7 @@ public:
     std::vector<SimObject> objects;
     std::vector<SimEvent> events;
     double dElapsedTime = 0.0;
+    Finger finger;
 
     // Worker threads for the grid stages, from "iThreads" (0: all cores).
     // Results never depend on it.
