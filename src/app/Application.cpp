@@ -174,6 +174,7 @@ void InstallGraphicsHooks()
     g_graphicsHooks.loadTexture = LoadTextureHook;
     g_graphicsHooks.drawMesh = DrawMeshGL;
     g_graphicsHooks.drawWaterBody = DrawWaterBodyGL;
+    g_graphicsHooks.deleteTexture = DeleteTextureHook;
 }
 
 void LoadMainScene(int framesToRecord)

@@ -65,3 +65,9 @@ bool LoadTextureHook(uint32_t* texture, const char* fileName)
 {
     return LoadTexture(texture, fileName);
 }
+
+void DeleteTextureHook(uint32_t texture)
+{
+    const GLuint name = texture;
+    glDeleteTextures(1, &name);
+}

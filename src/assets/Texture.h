@@ -10,3 +10,7 @@ bool LoadTexture(GLuint* texture, const char* fileName);
 // LoadTexture with the signature of CGraphicsHooks::loadTexture, for the
 // program to install at start-up.
 bool LoadTextureHook(uint32_t* texture, const char* fileName);
+
+// Frees a texture made by LoadTexture, with the signature of
+// CGraphicsHooks::deleteTexture.
+void DeleteTextureHook(uint32_t texture);

@@ -16,6 +16,8 @@ struct CGraphicsHooks
     bool (*loadTexture)(uint32_t* texture, const char* fileName) = nullptr;
     void (*drawMesh)(const C3DSObject& mesh) = nullptr;
     void (*drawWaterBody)(const CWaterBody& body) = nullptr;
+    // Frees a texture made by loadTexture.
+    void (*deleteTexture)(uint32_t texture) = nullptr;
 };
 
 extern CGraphicsHooks g_graphicsHooks;

@@ -463,6 +463,13 @@ void COptionsParser::WarnUnreadKeys()
         WarnUnreadKeysOf(fileName, *list);
 }
 
+void COptionsParser::WarnUnreadKeys(const char* fileName)
+{
+    auto cached = Cache().lists.find(fileName == nullptr ? "" : fileName);
+    if (cached != Cache().lists.end())
+        WarnUnreadKeysOf(cached->first, *cached->second);
+}
+
 void COptionsParser::ClearCache()
 {
     Cache().lists.clear();

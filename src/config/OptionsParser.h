@@ -34,6 +34,8 @@ public:
     // that had no effect (no lookup asked for it, a lookup refused its
     // type, its value was no value, or an earlier statement had its name).
     static void WarnUnreadKeys();
+    // The same for one cached file (a file read again by a reload).
+    static void WarnUnreadKeys(const char* fileName);
 
     // Forgets every cached list. Tests and fuzzers only: the program reads
     // each file once per run.

@@ -126,7 +126,7 @@ void RemoveFirstNamed(std::vector<SimObject>& objects, const SimObject& named)
 
 bool CWaterBody::LoadEvents()
 {
-    COptionList* list = COptionsParser::ParseFile("events.opt", false);
+    COptionList* list = COptionsParser::ParseFile("events.opt", bReadFilesAgain);
     if (!list)
         return false;
     int count = list->GetInt("iEventNumber", 0);

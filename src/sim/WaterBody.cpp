@@ -95,9 +95,19 @@ bool LoadTextureFile(uint32_t* texture, const char* fileName)
 }
 }  // namespace
 
+// A body replaced by a reload takes its two textures with it; the viewer's
+// first body lives until the process ends.
 CWaterBody::~CWaterBody()
 {
     Release();
+    if (g_graphicsHooks.deleteTexture == nullptr)
+        return;
+    for (uint32_t* texture : {&waterTexture, &bottomTexture})
+    {
+        if (*texture != 0xFFFFFFFFu)
+            g_graphicsHooks.deleteTexture(*texture);
+        *texture = 0xFFFFFFFFu;
+    }
 }
 
 void CWaterBody::Draw()
@@ -204,7 +214,7 @@ static void WarnAboutSubSteps(const CWaterBody& b)
 
 bool CWaterBody::Init()
 {
-    COptionList* options = COptionsParser::ParseFile("simulation.opt", false);
+    COptionList* options = COptionsParser::ParseFile("simulation.opt", bReadFilesAgain);
     if (!options)
         return false;
     int widthRead = 0;
@@ -248,6 +258,18 @@ bool CWaterBody::Init()
     if (objects.capacity() < 500)
         objects.reserve(500);
     return true;
+}
+
+std::unique_ptr<CWaterBody> CWaterBody::LoadAfresh()
+{
+    auto body = std::make_unique<CWaterBody>();
+    body->bReadFilesAgain = true;
+    if (!body->Init())
+        return nullptr;
+    body->bReadFilesAgain = false;
+    COptionsParser::WarnUnreadKeys("simulation.opt");
+    COptionsParser::WarnUnreadKeys("events.opt");
+    return body;
 }
 
 void CWaterBody::Step(double dt)

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "assets/3DSObject.h"
@@ -78,6 +79,17 @@ public:
     void Draw() override;  // through the graphics side's hook
     bool Init() override;
     void Release() override;
+
+    // Reload in place: a new body built as at start-up from
+    // "simulation.opt" and "events.opt" as they are on disk now (the option
+    // cache's lists of both are replaced; the replaced ones stay alive, so
+    // the names of the old body's objects stay valid), then the keys of
+    // both files that had no effect are logged. Null when it is refused,
+    // with the reasons logged as at start-up.
+    static std::unique_ptr<CWaterBody> LoadAfresh();
+    // Init parses its two option files afresh instead of taking the cached
+    // lists (LoadAfresh sets it).
+    bool bReadFilesAgain = false;
 
     bool AllocateGrid();  // false (grid left empty) when the sizes cannot be allocated
     void Step(double dt);
