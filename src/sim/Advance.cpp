@@ -156,10 +156,12 @@ bool CWaterBody::Advance(double interval, bool subSteps)
         return false;
     const int n = subSteps ? SubStepsFor(interval) : 1;
     const double step = n == 1 ? interval : interval / n;
+    iLastSubSteps = n;
     for (int i = 0; i < n; ++i)
     {
         const double sprayBefore = dWatchedSpray;
         Step(step);
+        dWatchedSprayAtPipes = sprayBefore;
         iDivergence = Watch(*this, sprayBefore);
         if (iDivergence != DIVERGENCE_NONE)
         {
@@ -167,5 +169,20 @@ bool CWaterBody::Advance(double interval, bool subSteps)
             return false;
         }
     }
+    return true;
+}
+
+bool CWaterBody::VolumeFractions(double* water, double* spray) const
+{
+    if (!bStartVolumeKnown)
+    {
+        *water = 1.0;
+        *spray = 0.0;
+        return dDefaultHeight > 0.0f;
+    }
+    if (!(dStartVolume > 0.0))
+        return false;
+    *water = dWatchedWater / dStartVolume;
+    *spray = dWatchedSprayAtPipes / dStartVolume;
     return true;
 }

@@ -114,6 +114,12 @@ public:
     int SubStepsFor(double interval) const;
     bool Advance(double interval, bool subSteps = true);
 
+    // The volume ledger of the viewer's readout: the water and the spray in
+    // flight as the latest pipe stage left them (the pair the watch
+    // compares), each as a fraction of their sum at the first step; water 1
+    // and spray 0 before it. False when the start held no water.
+    bool VolumeFractions(double* water, double* spray) const;
+
     uint32_t iSimulationWidth = 0;
     uint32_t iSimulationHeight = 0;
     float dSimulationSizeX = 0.0f;
@@ -196,4 +202,6 @@ public:
     double dStartVolume = 0.0;
     bool bStartVolumeKnown = false;
     int32_t iDivergence = DIVERGENCE_NONE;
+    double dWatchedSprayAtPipes = 0.0;  // the spray beside dWatchedWater in the latest watch
+    int32_t iLastSubSteps = 0;          // steps the latest Advance took; 0 before any
 };
