@@ -1,5 +1,5 @@
 // CWaterScene: camera, lighting, animation modes and frame capture around
-// the water simulation.
+// the water simulation, and the readout, the reload and the finger.
 //
 // Deliberately not done: Release frees nothing (the process ends right
 // after it), the camera vectors are never renormalised, and a frame that
@@ -12,6 +12,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -21,6 +22,7 @@
 #include "graphics/Graphics.h"
 #include "scene/Camera.h"
 #include "scene/FrameName.h"
+#include "scene/Readout.h"
 
 namespace
 {
@@ -61,9 +63,10 @@ bool CWaterScene::Init()
         return false;
     fRotationDivisor = options->GetFloat("fRotationDivisor", 0.003f);
     fStep = options->GetFloat("fStep", 0.3f);
+    ReadFingerOptions(*options);
     InitCamera();
 
-    if (!simulation.Init())
+    if (!simulation->Init())
     {
         CLog::Write("CWaterScene::Init -- Impossible d'initialiser la sc\xE8"
                     "ne");
@@ -73,6 +76,25 @@ bool CWaterScene::Init()
     bRecording = false;
     InitLighting();
     return true;
+}
+
+// A value that is not a finite number (or a negative radius) would press
+// nothing sensible: it is refused, and the default stays.
+void CWaterScene::ReadFingerOptions(const COptionList& options)
+{
+    const struct { const char* key; float* field; bool negativeAllowed; } keys[] = {
+        {"fFingerRadius", &fFingerRadius, false},
+        {"fFingerDepth", &fFingerDepth, true},
+    };
+    for (const auto& k : keys)
+    {
+        const float value = options.GetFloat(k.key, *k.field);
+        if (std::isfinite(value) && (k.negativeAllowed || value >= 0.0f))
+            *k.field = value;
+        else
+            CLog::Write("CWaterScene::Init -- Param\xE8tre %s invalide : %g, valeur par d\xE9"
+                        "faut %g utilis\xE9" "e", k.key, double(value), double(*k.field));
+    }
 }
 
 void CWaterScene::InitCamera()
@@ -112,7 +134,7 @@ void CWaterScene::Release()
 
 void CWaterScene::Display()
 {
-    bool timed = FrameTimesWanted();
+    const bool timed = FrameTimesWanted() || bShowReadout;
     CTimer frameTimer;
     if (timed)
         frameTimer.Start();
@@ -127,13 +149,18 @@ void CWaterScene::Display()
     // w = 0: a directional light shining from the (+x, +y, +z) side.
     const GLfloat lightPosition[4] = {1.0f, 1.0f, 1.0f, 0.0f};
     glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
-    simulation.Draw();
+    simulation->Draw();
 
     if (timed)
     {
         glFinish();
-        std::fprintf(stderr, "frame %.3f ms\n", frameTimer.Lap() * 1000.0);
+        dDrawSeconds = frameTimer.Lap();
+        if (FrameTimesWanted())
+            std::fprintf(stderr, "frame %.3f ms\n", dDrawSeconds * 1000.0);
     }
+    CountFrame();
+    if (bShowReadout)
+        DrawReadout(ReadoutLines());
     EndFrame();
 
     // Unattended recording begins once the window holds a drawn picture.
@@ -152,7 +179,7 @@ void CWaterScene::IdleScene()
 {
     if (bRecording)
     {
-        if (!simulation.Advance(double(RECORD_STEP)))
+        if (!simulation->Advance(double(RECORD_STEP)))
         {
             StopAfterDivergence();
             return;
@@ -162,9 +189,9 @@ void CWaterScene::IdleScene()
         if (framesToRecord > 0 && iFrameNumber >= framesToRecord)
             CApplication::Quit();
     }
-    else if (bRunning)
+    else if (bRunning || simulation->finger.down)
     {
-        if (!simulation.Advance(std::min(timer.Lap(), MAX_RUNNING_INTERVAL)))
+        if (!simulation->Advance(std::min(timer.Lap(), MAX_RUNNING_INTERVAL)))
         {
             StopAfterDivergence();
             return;
@@ -186,10 +213,12 @@ void CWaterScene::StopAfterDivergence()
         CApplication::Quit(EXIT_DIVERGED);
 }
 
-// The idle callback runs while either mode is on.
+// The idle callback runs while either mode is on, and while the finger
+// presses the water of a simulation that can still move.
 void CWaterScene::UpdateIdleCallback()
 {
-    glutIdleFunc(bRunning || bRecording ? CApplication::IdleFunc : nullptr);
+    const bool fingerMoves = simulation->finger.down && simulation->iDivergence == DIVERGENCE_NONE;
+    glutIdleFunc(bRunning || bRecording || fingerMoves ? CApplication::IdleFunc : nullptr);
 }
 
 // Reads what was last drawn (before this idle call's steps, so a sequence
@@ -237,7 +266,7 @@ void CWaterScene::ToggleRecording()
     bRecording = !bRecording;
     if (!bRecording)
     {
-        if (bRunning)
+        if (bRunning || simulation->finger.down)
             timer.Start();  // real time resumes from now, not from before the recording
         UpdateIdleCallback();
         return;
@@ -255,19 +284,26 @@ void CWaterScene::KeyboardMove(int key, int, int)
     switch (key)
     {
     case GLUT_KEY_F1:
-        if (!simulation.Advance(double(SINGLE_STEP), false))
+        if (!simulation->Advance(double(SINGLE_STEP), false))
             StopAfterDivergence();
         glutPostRedisplay();
         break;
     case GLUT_KEY_F2:
         ToggleRunning();
         break;
+    case GLUT_KEY_F3:
+        bShowReadout = !bShowReadout;
+        glutPostRedisplay();
+        break;
     case GLUT_KEY_F4:
         ToggleRecording();
         break;
+    case GLUT_KEY_F8:
+        Reload();
+        break;
     case GLUT_KEY_F9:
         g_bShowCellGrid = !g_bShowCellGrid;
-        simulation.showCellGrid = g_bShowCellGrid;
+        simulation->showCellGrid = g_bShowCellGrid;
         glutPostRedisplay();
         break;
     default:
@@ -307,16 +343,144 @@ void CWaterScene::KeyStroke(unsigned char, int, int)
 
 void CWaterScene::MouseMove(int x, int y)
 {
-    Camera::Drag(v3fCamDir, v3fCamUpw, iMouseX, iMouseY, x, y, fRotationDivisor);
+    if (fingerDrag)
+        PressFinger(x, y);
+    else
+        Camera::Drag(v3fCamDir, v3fCamUpw, iMouseX, iMouseY, x, y, fRotationDivisor);
     iMouseX = x;
     iMouseY = y;
     glutPostRedisplay();
 }
 
-void CWaterScene::MouseClic(int, int, int x, int y)
+// Shift + left button starts a finger drag instead of a turn of the
+// camera; it lasts until the left button is released, Shift or not.
+void CWaterScene::MouseClic(int button, int state, int x, int y)
 {
     iMouseX = x;
     iMouseY = y;
+    if (button != GLUT_LEFT_BUTTON)
+        return;
+    if (state == GLUT_DOWN && (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0)
+    {
+        fingerDrag = true;
+        PressFinger(x, y);
+    }
+    else if (state == GLUT_UP && fingerDrag)
+    {
+        fingerDrag = false;
+        LiftFinger();
+    }
+}
+
+// The finger presses where the ray through the pixel meets the water at
+// rest, when that lies on the surface as drawn (from the first corner to
+// the last in each direction). The plane at rest, not the waves: the dent
+// under the finger would otherwise draw the point along the ray as it
+// deepens. Off the water, or with the camera under it, the finger lifts.
+// With neither mode on, the water runs in real time while it presses.
+void CWaterScene::PressFinger(int x, int y)
+{
+    CWaterBody& body = *simulation;
+    const float dx = body.dSimulationSizeX / body.iSimulationWidth;
+    const float dy = body.dSimulationSizeY / body.iSimulationHeight;
+    const int32_t halfW = int32_t(body.iSimulationWidth / 2), halfH = int32_t(body.iSimulationHeight / 2);
+    const Camera::WaterRect water{body.dDefaultHeight,
+                                  float(1 - halfW) * dx, float(int32_t(body.iSimulationWidth) - 1 - halfW) * dx,
+                                  float(1 - halfH) * dy, float(int32_t(body.iSimulationHeight) - 1 - halfH) * dy};
+    const Camera::View view{v3fCamEye, v3fCamDir, v3fCamUpw, CGraphics::fScreenFOV,
+                            CGraphics::iScreenWidth, CGraphics::iScreenHeight};
+    Finger finger;
+    finger.down = Camera::PickWater(view, x, y, water, &finger.x, &finger.y);
+    finger.radius = fFingerRadius * std::sqrt(body.fCellArea);
+    finger.pressure = fFingerDepth * body.fDensityGravity;
+    if (finger.down && !body.finger.down && !bRunning && !bRecording)
+        timer.Start();
+    body.finger = finger;
+    UpdateIdleCallback();
+}
+
+void CWaterScene::LiftFinger()
+{
+    simulation->finger.down = false;
+    UpdateIdleCallback();
+    glutPostRedisplay();
+}
+
+// F8: the simulation's two files read again and the water rebuilt from
+// them, its events from time 0; the window, the camera and the modes stay.
+// A refused file keeps the current water running.
+void CWaterScene::Reload()
+{
+    std::unique_ptr<CWaterBody> fresh = CWaterBody::LoadAfresh();
+    if (!fresh)
+    {
+        CLog::Write("CWaterScene::Reload -- Rechargement refus\xE9, la sc\xE8"
+                    "ne actuelle continue");
+        return;
+    }
+    fresh->showCellGrid = g_bShowCellGrid;
+    simulation = std::move(fresh);  // the old body frees its grid and textures
+    if (fingerDrag)
+        PressFinger(iMouseX, iMouseY);
+    if (bRunning || simulation->finger.down)
+        timer.Start();
+    UpdateIdleCallback();
+    glutPostRedisplay();
+}
+
+// The frame rate over spans of at least half a second of real time, the
+// count taken at the end of each span.
+void CWaterScene::CountFrame()
+{
+    ++framesInSpan;
+    const auto now = std::chrono::steady_clock::now();
+    const double span = std::chrono::duration<double>(now - spanStart).count();
+    if (span < 0.5)
+        return;
+    dFramesPerSecond = framesInSpan / span;
+    framesInSpan = 0;
+    spanStart = now;
+}
+
+// Latin-1, like every text of the program.
+std::vector<std::string> CWaterScene::ReadoutLines() const
+{
+    const CWaterBody& body = *simulation;
+    char line[160];
+    std::vector<std::string> lines;
+    auto add = [&](const char* format, auto... values) {
+        std::snprintf(line, sizeof line, format, values...);
+        lines.emplace_back(line);
+    };
+    add("temps %.3f s", body.dElapsedTime);
+    double water = 0.0, spray = 0.0;
+    if (body.VolumeFractions(&water, &spray))
+    {
+        add("eau %.2f %%  embruns %.3f %%", 100.0 * water, 100.0 * spray);
+        add("eau + embruns %.2f %%", 100.0 * (water + spray));
+    }
+    else
+    {
+        add("eau -  embruns -");
+        add("eau + embruns -  (vide au d\xE9part)");
+    }
+    size_t particles = 0;
+    for (const SimObject& o : body.objects)
+        particles += o.kind == OBJECT_PARTICLE;
+    add("objets %zu  gouttes %zu", body.objects.size() - particles, particles);
+    add("trac\xE9 %.1f ms  %.1f images/s", dDrawSeconds * 1000.0, dFramesPerSecond);
+    add("sous-pas par image %d", int(body.iLastSubSteps));
+    if (body.iDivergence != DIVERGENCE_NONE)
+        add("\xE9tat : diverg\xE9" "e");
+    else if (bRecording)
+        add("\xE9tat : enregistrement, %d images", int(iFrameNumber));
+    else if (bRunning)
+        add("\xE9tat : en marche");
+    else if (body.finger.down)
+        add("\xE9tat : en marche sous le doigt");
+    else
+        add("\xE9tat : arr\xEAt\xE9" "e");
+    return lines;
 }
 
 void CWaterScene::RecordThenQuit(int frames)

@@ -1,15 +1,24 @@
 // CWaterScene: the program's one scene. It owns the water simulation and
 // makes a viewer of it: a free camera, the lighting, real-time running
 // (F2), single steps (F1), frame-sequence recording (F4) and the cell-grid
-// view (F9). Settings come from "scene.opt". Graphics side.
+// view (F9); and for exploring the water, the readout (F3), the reload of
+// the simulation's files in place (F8) and the finger that presses the
+// water (Shift + left button). Settings come from "scene.opt". Graphics
+// side.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "app/Scene.h"
 #include "app/Timer.h"
 #include "assets/TgaImage.h"
 #include "sim/WaterBody.h"
+
+class COptionList;
 
 class CWaterScene : public CScene
 {
@@ -33,7 +42,8 @@ public:
     float fStep = 0.0f;             // world units per camera key press
     int32_t iMouseX = 0;
     int32_t iMouseY = 0;
-    CWaterBody simulation;
+    // Replaced whole by a reload (F8); never null.
+    std::unique_ptr<CWaterBody> simulation = std::make_unique<CWaterBody>();
     CTimer timer;
     bool bRunning = false;
     bool bRecording = false;
@@ -49,8 +59,29 @@ private:
     void ToggleRecording();
     void RecordFrame();
     bool MoveCamera(int key);
+    void Reload();
+    void ReadFingerOptions(const COptionList& options);
+    void PressFinger(int x, int y);
+    void LiftFinger();
+    void CountFrame();
+    std::vector<std::string> ReadoutLines() const;
 
     int framesToRecord = 0;         // unattended recording; 0: off
     bool unattendedStarted = false;
     bool recordingFailureLogged = false;  // reset at each start of recording
+
+    // The finger: a Shift + left drag is going on, and the disc it presses
+    // (radius in cells, the dent's depth at rest in world units, from
+    // "scene.opt").
+    bool fingerDrag = false;
+    float fFingerRadius = 3.0f;
+    float fFingerDepth = 0.02f;
+
+    // The readout (F3) and its figures: the latest frame's draw time and
+    // the frame rate over the latest span of at least half a second.
+    bool bShowReadout = false;
+    double dDrawSeconds = 0.0;
+    double dFramesPerSecond = 0.0;
+    int framesInSpan = 0;
+    std::chrono::steady_clock::time_point spanStart = std::chrono::steady_clock::now();
 };
