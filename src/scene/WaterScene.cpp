@@ -54,6 +54,18 @@ bool FrameTimesWanted()
     return wanted;
 }
 
+// The water surface as drawn, from the first corner to the last in each
+// direction (corner i stands at (i + 1 − W/2)·dx), at its height of rest.
+Camera::WaterRect SurfaceAtRest(const CWaterBody& body)
+{
+    const float w = float(body.iSimulationWidth), h = float(body.iSimulationHeight);
+    const float halfW = float(body.iSimulationWidth / 2), halfH = float(body.iSimulationHeight / 2);
+    const float dx = body.dSimulationSizeX / body.iSimulationWidth;
+    const float dy = body.dSimulationSizeY / body.iSimulationHeight;
+    return {body.dDefaultHeight, (1.0f - halfW) * dx, (w - 1.0f - halfW) * dx,
+            (1.0f - halfH) * dy, (h - 1.0f - halfH) * dy};
+}
+
 }  // namespace
 
 bool CWaterScene::Init()
@@ -381,12 +393,7 @@ void CWaterScene::MouseClic(int button, int state, int x, int y)
 void CWaterScene::PressFinger(int x, int y)
 {
     CWaterBody& body = *simulation;
-    const float dx = body.dSimulationSizeX / body.iSimulationWidth;
-    const float dy = body.dSimulationSizeY / body.iSimulationHeight;
-    const int32_t halfW = int32_t(body.iSimulationWidth / 2), halfH = int32_t(body.iSimulationHeight / 2);
-    const Camera::WaterRect water{body.dDefaultHeight,
-                                  float(1 - halfW) * dx, float(int32_t(body.iSimulationWidth) - 1 - halfW) * dx,
-                                  float(1 - halfH) * dy, float(int32_t(body.iSimulationHeight) - 1 - halfH) * dy};
+    const Camera::WaterRect water = SurfaceAtRest(body);
     const Camera::View view{v3fCamEye, v3fCamDir, v3fCamUpw, CGraphics::fScreenFOV,
                             CGraphics::iScreenWidth, CGraphics::iScreenHeight};
     Finger finger;

@@ -400,7 +400,10 @@ void CWaterBody::MoveObjects(double dt)
     }
     objects.resize(kept);
     if (finger.down)
-        SetPressure(*this, DiscAround(*this, f, finger.x, finger.y, finger.radius), f, finger.pressure);
+    {
+        const Disc disc = DiscAround(*this, f, finger.x, finger.y, finger.radius);
+        SetPressure(*this, disc, f, finger.pressure);
+    }
     dWatchedSpray = spray;
     bWatchedObjectsFinite = finite && std::isfinite(spray);
 }
