@@ -170,6 +170,11 @@ void CSimFixture::Run(int steps, double dt)
 
 uint64_t CSimFixture::StateHash() const
 {
+    return StateHashOf(body);
+}
+
+uint64_t StateHashOf(const CWaterBody& body)
+{
     Hasher h;
     h.Values(body.dElapsedTime);
     const size_t cellCount = size_t(body.iSimulationWidth) * body.iSimulationHeight;

@@ -63,3 +63,6 @@ private:
 
 // A one-triangle mesh file in the program's binary format.
 std::string SimFixtureMeshBytes();
+
+// CSimFixture::StateHash of any body.
+uint64_t StateHashOf(const CWaterBody& body);
