@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -37,30 +38,16 @@ inline std::string DescribeEntries(const COptionList& list)
     for (const COptionEntry& entry : list.entries)
     {
         char value[64] = "";
-        switch (entry.type)
-        {
-        case OptionType::Int: snprintf(value, sizeof value, "I%d", entry.iValue); break;
-        case OptionType::Double: snprintf(value, sizeof value, "D%.17g", entry.dValue); break;
-        case OptionType::Bool: snprintf(value, sizeof value, "B%d", entry.bValue ? 1 : 0); break;
-        case OptionType::String: break;
-        }
+        if (entry.type == OptionType::Int)
+            snprintf(value, sizeof value, "I%d", entry.iValue);
+        else if (entry.type == OptionType::Double)
+            snprintf(value, sizeof value, "D%.17g", entry.dValue);
+        else if (entry.type == OptionType::Bool)
+            snprintf(value, sizeof value, "B%d", entry.bValue ? 1 : 0);
         out += (out.empty() ? "" : " ") + entry.name + "=" +
                (entry.type == OptionType::String ? "S'" + std::string(entry.Text()) + "'" : value);
     }
     return out;
-}
-
-// The lines of a log without their "HH:MM:SS:ms - " stamps.
-inline std::vector<std::string> LogMessages(const std::string& path)
-{
-    std::vector<std::string> messages;
-    std::ifstream in(path, std::ios::binary);
-    for (std::string line; std::getline(in, line);)
-    {
-        size_t dash = line.find(" - ");
-        messages.push_back(dash == std::string::npos ? line : line.substr(dash + 3));
-    }
-    return messages;
 }
 
 // Runs read(FILE*) on the bytes through fmemopen, NULs included.
@@ -70,10 +57,9 @@ bool ReadFromBytes(const Bytes& bytes, Read read)
     Bytes copy = bytes;
     copy.push_back(0);  // fmemopen refuses a zero-sized buffer
     std::FILE* file = fmemopen(copy.data(), bytes.size(), "rb");
-    if (file == nullptr)
-        return false;
-    bool loaded = read(file);
-    std::fclose(file);
+    bool loaded = file != nullptr && read(file);
+    if (file != nullptr)
+        std::fclose(file);
     return loaded;
 }
 
@@ -99,7 +85,16 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     std::string Path(const std::string& name) const { return dir + "/" + name; }
-    std::vector<std::string> Messages() const { return LogMessages(Path("error.log")); }
+
+    // The log's lines without their "HH:MM:SS:ms - " stamps.
+    std::vector<std::string> Messages() const
+    {
+        std::vector<std::string> messages;
+        std::istringstream in(ReadText(Path("error.log")));
+        for (std::string line; std::getline(in, line);)
+            messages.push_back(line.find(" - ") == std::string::npos ? line : line.substr(line.find(" - ") + 3));
+        return messages;
+    }
 
     std::string dir;
 };
