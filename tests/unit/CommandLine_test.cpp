@@ -1,5 +1,6 @@
 // Command line: a table of argument vectors with the entries they give and
-// whether they are well formed, then the working-directory lookup.
+// whether they are well formed. The strictly read numbers and the names
+// taken as written are checked end to end (startup_test, sim_runner_test).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,30 +11,6 @@
 
 namespace
 {
-struct Parsed
-{
-    bool wellFormed = false;
-    CCommandLine list;
-};
-
-Parsed Parse(const std::vector<std::string>& arguments)
-{
-    std::vector<const char*> argv{"ripplex"};
-    for (const std::string& argument : arguments)
-        argv.push_back(argument.c_str());
-    argv.push_back(nullptr);
-    Parsed parsed;
-    parsed.wellFormed = parsed.list.Parse(static_cast<int>(argv.size() - 1), argv.data());
-    return parsed;
-}
-
-// The program's own choice of working directory.
-std::string WorkingDirectory(const std::vector<std::string>& arguments)
-{
-    Parsed parsed = Parse(arguments);
-    return parsed.list.GetText("directory", parsed.list.GetText("d", "default"));
-}
-
 struct ArgumentCase
 {
     std::vector<std::string> arguments;
@@ -45,17 +22,22 @@ void RunTable(const std::vector<ArgumentCase>& cases)
 {
     for (const ArgumentCase& c : cases)
     {
+        std::vector<const char*> argv{"ripplex"};
         std::string label;
         for (const std::string& argument : c.arguments)
+        {
+            argv.push_back(argument.c_str());
             label += "[" + argument + "]";
-        Parsed parsed = Parse(c.arguments);
-        EXPECT_EQ(parsed.wellFormed, c.wellFormed) << label;
-        EXPECT_EQ(testfiles::DescribeEntries(parsed.list), c.entries) << label;
+        }
+        argv.push_back(nullptr);
+        CCommandLine list;
+        EXPECT_EQ(list.Parse(static_cast<int>(argv.size() - 1), argv.data()), c.wellFormed) << label;
+        EXPECT_EQ(testfiles::DescribeEntries(list), c.entries) << label;
     }
 }
 }  // namespace
 
-TEST(CommandLineSyntax, LongOptions)
+TEST(CommandLineSyntax, LongShortAndStrayArguments)
 {
     RunTable({
         {{}, true, ""},
@@ -68,12 +50,6 @@ TEST(CommandLineSyntax, LongOptions)
         {{"--directory", ""}, true, "directory=S''"},
         {{"--"}, false, ""},
         {{"--x", "-"}, false, "x=B1"},
-    });
-}
-
-TEST(CommandLineSyntax, ShortOptions)
-{
-    RunTable({
         {{"-dtmp"}, true, "d=S'tmp'"},
         {{"-d:tmp"}, true, "d=S'tmp'"},
         {{"-d", "tmp"}, true, "d=S'tmp'"},
@@ -84,12 +60,6 @@ TEST(CommandLineSyntax, ShortOptions)
         {{"-d:"}, false, ""},
         {{"-"}, false, ""},
         {{"-d", "a", "-"}, false, "d=S'a'"},
-    });
-}
-
-TEST(CommandLineSyntax, StrayValuesAreMalformed)
-{
-    RunTable({
         {{"data"}, false, ""},
         {{"-d", "a", "b"}, false, "d=S'a'"},
         {{"--directory", "a", "b", "-x"}, false, "directory=S'a'"},
@@ -97,49 +67,9 @@ TEST(CommandLineSyntax, StrayValuesAreMalformed)
         // own text as value, so a separate value is left over.
         {{"-display", ":0"}, false, "d=S'isplay'"},
         {{"--display", ":0"}, true, "display=S':0'"},
+        // Values typed as the option files type them; anything else is text.
+        {{"--x", "1stRun", "--y", "0x1F", "--z:-x", "--w", "1.5"}, true, "x=I1 y=I31 z=I0 w=D1.5"},
+        {{"--x", "true", "--y", "FALSE", "--z", "truex"}, true, "x=B1 y=B0 z=S'truex'"},
+        {{"--x", "\"2002", "--y", "\"a b\"", "-x+5"}, true, "x=S'2002' y=S'a b\"' x=S'+5'"},
     });
-}
-
-TEST(CommandLineSyntax, ValuesAreTyped)
-{
-    RunTable({
-        {{"--x", "2002"}, true, "x=I2002"},
-        {{"--x", "1stRun"}, true, "x=I1"},
-        {{"--x", "010"}, true, "x=I8"},
-        {{"--x", "0x1F"}, true, "x=I31"},
-        {{"--x", "99999999999"}, true, "x=I2147483647"},
-        {{"--x:-99999999999"}, true, "x=I-2147483648"},
-        {{"--x", "1.5"}, true, "x=D1.5"},
-        {{"--x:-x"}, true, "x=I0"},
-        {{"--x", "true"}, true, "x=B1"},
-        {{"--x", "FALSE"}, true, "x=B0"},
-        {{"--x", "\"2002"}, true, "x=S'2002'"},
-        {{"--x", "\"a b\""}, true, "x=S'a b\"'"},
-        {{"--x", "yes"}, true, "x=S'yes'"},
-        {{"-x+5"}, true, "x=S'+5'"},
-    });
-}
-
-TEST(CommandLineDirectory, DirectoryThenDThenDefaultAsWritten)
-{
-    const std::pair<std::vector<std::string>, const char*> cases[] = {
-        {{}, "default"},
-        {{"-d", "data"}, "data"},
-        {{"--directory", "x", "-d", "y"}, "x"},
-        {{"-d", "y", "--directory", "x"}, "x"},
-        {{"--directory:x"}, "x"},
-        {{"--directory", "\"2002"}, "2002"},
-        // Values typed as numbers or booleans are names all the same.
-        {{"--directory", "2002"}, "2002"},
-        {{"-d", "0x10"}, "0x10"},
-        {{"--directory:-x"}, "-x"},
-        {{"--directory", "true"}, "true"},
-        {{"--directory", "1stRun", "-d", "y"}, "1stRun"},
-        // A flag has no name to give; the first entry decides.
-        {{"--directory", "-d", "y"}, "y"},
-        {{"--directory", "2002", "--directory", "data"}, "2002"},
-        {{"--Directory", "x"}, "default"},  // names are case-sensitive
-    };
-    for (const auto& [arguments, expected] : cases)
-        EXPECT_EQ(WorkingDirectory(arguments), expected) << testing::PrintToString(arguments);
 }
