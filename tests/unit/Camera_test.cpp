@@ -1,13 +1,12 @@
-// Camera moves of the water scene and the names of recorded frames. The
-// expected values are worked out by hand from the geometry (a right-hand
-// side vector, a turn about z), not by calling the code twice.
+// Camera moves of the water scene. The expected values are worked out by
+// hand from the geometry (a right-hand side vector, a turn about z), not by
+// calling the code twice.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
 
 #include "scene/Camera.h"
-#include "scene/FrameName.h"
 
 namespace
 {
@@ -98,19 +97,5 @@ TEST(Camera, DragsTurnAboutZAndTilt)
     ASSERT_TRUE(Camera::Drag(dir, up, 50, 200, 50, 100, 0.003f));
     ExpectVec(dir, 0.0f, std::cos(0.3f), -std::sin(0.3f));
     ExpectVec(up, 0.0f, std::sin(0.3f), std::cos(0.3f));
-}
-
-TEST(FrameName, PadsTheNumberToFiveDigits)
-{
-    const std::pair<int, const char*> cases[] = {
-        {0, "seq00000.tga"},     {7, "seq00007.tga"},       {42, "seq00042.tga"},
-        {99999, "seq99999.tga"}, {123456, "seq123456.tga"}, {2147483647, "seq2147483647.tga"},
-    };
-    for (const auto& [n, expected] : cases)
-    {
-        char name[FRAME_NAME_SIZE];
-        FormatFrameName(n, name);
-        EXPECT_STREQ(name, expected) << n;
-    }
 }
 }  // namespace

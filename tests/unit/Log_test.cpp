@@ -1,5 +1,6 @@
 // Error log: the line format and its stamps, the one-line-feed rule, text
-// passed through unchanged, long messages cut to fit, closed channels.
+// passed through unchanged, long messages cut to fit, closed channels and
+// streams attached from outside.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,13 +13,6 @@
 
 namespace
 {
-class LogFile : public ::testing::Test
-{
-protected:
-    std::string Contents() const { return testfiles::ReadText(tmp.Path("error.log")); }
-    testfiles::TempDir tmp;  // opens channel 0
-};
-
 // "HH:MM:SS:ms - message\n" with a single line feed; empty when the text
 // has another shape.
 std::smatch SplitLine(const std::string& text)
@@ -42,72 +36,53 @@ std::string TimeOfDayNow()
 long long ClockMilliseconds() { return static_cast<long long>(clock()) * 1000 / CLOCKS_PER_SEC; }
 }  // namespace
 
-TEST_F(LogFile, LineCarriesTimeOfDayAndProcessorMilliseconds)
+// Each line: the time of day and the processor milliseconds at the call,
+// the message as formatted (arguments never taken for formats), exactly
+// one line feed, and Write returns the bytes written.
+TEST(Log, EachLineIsStampedAndEndsWithExactlyOneLineFeed)
 {
-    const std::string before = TimeOfDayNow();
-    const long long msBefore = ClockMilliseconds();
-    const int written = CLog::Write("-- Debut du fichier d'erreur -- %d", 42);
-    const long long msAfter = ClockMilliseconds();
-    const std::string after = TimeOfDayNow();
-
-    const std::string text = Contents();
-    EXPECT_EQ(written, static_cast<int>(text.size()));
-    std::smatch line = SplitLine(text);
-    ASSERT_FALSE(line.empty()) << text;
-    EXPECT_TRUE(line[1] == before || line[1] == after) << line[1];
-    EXPECT_GE(std::stoll(line[2]), msBefore);
-    EXPECT_LE(std::stoll(line[2]), msAfter);
-    EXPECT_EQ(line[3], "-- Debut du fichier d'erreur -- 42");
-}
-
-TEST_F(LogFile, EveryLineEndsWithExactlyOneLineFeedInCallOrder)
-{
-    // message -> the line after its stamp
-    const std::pair<const char*, const char*> cases[] = {
-        {"plain", "plain\n"}, {"own line feed\n", "own line feed\n"}, {"", "\n"}, {"\n", "\n"}};
-    for (const auto& [message, expected] : cases)
+    testfiles::TempDir tmp;
+    const std::string longMessage(4999, 'x');
+    const struct { const char* format; const char* argument; std::string message; } cases[] = {
+        {"-- Debut du fichier d'erreur -- %s", "42", "-- Debut du fichier d'erreur -- 42"},
+        {"%s", "own line feed\n", "own line feed"},
+        {"%s", "", ""},
+        {"%s", "\n", ""},
+        {"CApplication::Init -- le r\xE9pertoire %s !", "dir%d%s%n", "CApplication::Init -- le r\xE9pertoire dir%d%s%n !"},
+        {"%s", longMessage.c_str(), std::string(2047, 'x')},  // the buffer holds 2047
+    };
+    size_t before = 0;
+    for (const auto& c : cases)
     {
-        const size_t before = Contents().size();
-        CLog::Write("%s", message);
-        std::string line = Contents().substr(before);
-        ASSERT_NE(line.find(" - "), std::string::npos);
-        EXPECT_EQ(line.substr(line.find(" - ") + 3), expected) << "message [" << message << "]";
+        SCOPED_TRACE(c.message.substr(0, 40));
+        const std::string timeBefore = TimeOfDayNow();
+        const long long msBefore = ClockMilliseconds();
+        const int written = CLog::Write(c.format, c.argument);
+        const long long msAfter = ClockMilliseconds();
+        const std::string timeAfter = TimeOfDayNow();
+        const std::string text = testfiles::ReadText(tmp.Path("error.log")).substr(before);
+        before += text.size();
+        EXPECT_EQ(written, static_cast<int>(text.size()));
+        std::smatch line = SplitLine(text);
+        ASSERT_FALSE(line.empty()) << text;
+        EXPECT_TRUE(line[1] == timeBefore || line[1] == timeAfter) << line[1];
+        EXPECT_GE(std::stoll(line[2]), msBefore);
+        EXPECT_LE(std::stoll(line[2]), msAfter);
+        EXPECT_EQ(line[3], c.message);
     }
 }
 
-TEST_F(LogFile, PercentSignsAndLatin1PassThroughUnchanged)
+TEST(Log, ClosedResetAndFailedChannelsWriteNothing)
 {
-    CLog::Write("CApplication::Init -- Impossible de changer pour le r\xE9pertoire %s !", "dir%d%s%n");
-    std::string text = Contents();
-    std::smatch line = SplitLine(text);
-    ASSERT_FALSE(line.empty()) << text;
-    EXPECT_EQ(line[3], "CApplication::Init -- Impossible de changer pour le r\xE9pertoire dir%d%s%n !");
-}
-
-TEST_F(LogFile, LongMessageIsCutToFit)
-{
-    std::string message(5000, 'x');
-    message[4999] = '\n';
-    const int written = CLog::Write("%s", message.c_str());
-    std::string text = Contents();
-    EXPECT_EQ(written, static_cast<int>(text.size()));
-    std::smatch line = SplitLine(text);
-    ASSERT_FALSE(line.empty());
-    EXPECT_EQ(line[3], std::string(2047, 'x')) << "the message buffer holds 2047 characters";
-}
-
-TEST_F(LogFile, WriteAfterCloseWritesNothing)
-{
-    CLog::Write("kept");
-    const std::string kept = Contents();
-    CLog::Close(0);
-    EXPECT_EQ(CLog::Write("lost"), -1);
-    EXPECT_EQ(Contents(), kept);
-    CLog::Close(0);  // closing twice is harmless
-}
-
-TEST(Log, ResetAndFailedOpensLeaveEveryChannelClosed)
-{
+    {
+        testfiles::TempDir tmp;
+        CLog::Write("kept");
+        const std::string kept = testfiles::ReadText(tmp.Path("error.log"));
+        CLog::Close(0);
+        EXPECT_EQ(CLog::Write("lost"), -1);
+        EXPECT_EQ(testfiles::ReadText(tmp.Path("error.log")), kept);
+        CLog::Close(0);  // closing twice is harmless
+    }
     CLog::Reset();
     EXPECT_EQ(CLog::Write("nowhere"), -1);
     EXPECT_FALSE(CLog::Open(0, "/nonexistent-directory/error.log"));
@@ -124,14 +99,13 @@ TEST(Log, AttachedStreamIsFlushedButStaysOpen)
     const int written = CLog::Write("to the stream");
     CLog::Close(0);
     EXPECT_EQ(CLog::Write("after close"), -1);
-
     // Still open: it can be written and read back by its owner.
     EXPECT_EQ(fputs("owner\n", stream), 1);
     rewind(stream);
     char line[256];
     ASSERT_NE(fgets(line, sizeof line, stream), nullptr);
-    EXPECT_EQ(static_cast<int>(strlen(line)), written);
-    std::string first = line;
+    const std::string first = line;
+    EXPECT_EQ(static_cast<int>(first.size()), written);
     EXPECT_EQ(SplitLine(first)[3], "to the stream");
     ASSERT_NE(fgets(line, sizeof line, stream), nullptr);
     EXPECT_STREQ(line, "owner\n");
