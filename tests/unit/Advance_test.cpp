@@ -57,6 +57,7 @@ TEST(Advance, OneStepWithinTheBoundAndEqualStepsOverIt)
     {
         CSimFixture f(kScene, kEvents);
         safe = f.body.SafeStep();
+        EXPECT_EQ(f.body.SubStepsFor(1e12), 10000);  // a huge interval never stalls the caller
     }
     for (auto [factor, n] : {std::pair{0.99, 1}, {2.5, 3}})
     {
@@ -70,33 +71,44 @@ TEST(Advance, OneStepWithinTheBoundAndEqualStepsOverIt)
     }
 }
 
+// The damage comes after a first advance has taken the start total (the
+// ball is in by then). Cell (26, 12) is summed after the eight-lane blocks
+// of its row.
 TEST(DivergenceWatch, NonFiniteStateOrLostWaterStopsTheAdvanceWithOneLine)
 {
     const struct
     {
         void (*damage)(CWaterBody&);
         int32_t kind;
+        const char* what;
     } cases[] = {
-        {[](CWaterBody& b) { b.cells[15 + 12 * 30].height = NAN; }, DIVERGENCE_CELLS},
-        {[](CWaterBody& b) { b.cells[1 + 1 * 30].flow[3] = INFINITY; }, DIVERGENCE_CELLS},
-        {[](CWaterBody& b) { b.objects.at(0).speed.y = NAN; }, DIVERGENCE_OBJECTS},
+        {[](CWaterBody& b) { b.cells[26 + 12 * 30].height = NAN; }, DIVERGENCE_CELLS,
+         "hauteur ou d\xE9" "bit d'eau non fini"},
+        {[](CWaterBody& b) { b.cells[1 + 1 * 30].flow[3] = INFINITY; }, DIVERGENCE_CELLS,
+         "hauteur ou d\xE9" "bit d'eau non fini"},
+        {[](CWaterBody& b) { b.objects.at(0).position.x = NAN; }, DIVERGENCE_OBJECTS,
+         "position ou vitesse d'un objet non finie"},
         {[](CWaterBody& b) { b.cells[15 + 12 * 30].height += 0.15f * 28 * 22 * 0.11f; },
-         DIVERGENCE_VOLUME},
-        {[](CWaterBody&) {}, DIVERGENCE_NONE},
+         DIVERGENCE_VOLUME, "eau \xE0 111.0 %, eau et embruns \xE0 111.0 % du volume de d\xE9part"},
+        {[](CWaterBody& b) { b.dWatchedSpray = 0.02; }, DIVERGENCE_VOLUME,
+         "eau \xE0 100.0 %, eau et embruns \xE0 115.6 % du volume de d\xE9part"},
+        {[](CWaterBody&) {}, DIVERGENCE_NONE, ""},
     };
     for (const auto& c : cases)
     {
+        SCOPED_TRACE(c.kind);
         CSimFixture f(kScene, kEvents);
-        ASSERT_TRUE(f.body.Advance(0.03));  // the start total; the ball is in
+        ASSERT_TRUE(f.body.Advance(0.03));
         c.damage(f.body);
         const bool healthy = c.kind == DIVERGENCE_NONE;
-        EXPECT_EQ(f.body.Advance(0.03), healthy) << c.kind;
+        EXPECT_EQ(f.body.Advance(0.03), healthy);
         const double time = f.body.dElapsedTime;
-        EXPECT_EQ(f.body.Advance(0.03), healthy) << c.kind;
+        EXPECT_EQ(f.body.Advance(0.03), healthy);
         EXPECT_EQ(f.body.iDivergence, c.kind);
-        EXPECT_EQ(f.body.dElapsedTime > time, healthy) << c.kind;
+        EXPECT_EQ(f.body.dElapsedTime > time, healthy);
         const std::string log = f.LogText();
-        const size_t line = log.find("CWaterBody::Advance -- Simulation divergente");
+        const size_t line = log.find("CWaterBody::Advance -- Simulation divergente \xE0 t = 0.0600 s : " +
+                                     std::string(c.what) + " (pas stable maximal ");
         EXPECT_EQ(line != std::string::npos, !healthy) << log;
         EXPECT_EQ(log.find("divergente", line + 50), std::string::npos) << log;
     }
