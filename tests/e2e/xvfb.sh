@@ -1,13 +1,9 @@
-# Shared helpers of the viewer's end-to-end tests; sourced, not run.
-#
-# Every test gets a private Xvfb on a display number the server picks
-# itself (-displayfd), so tests can run in parallel with each other and with
-# a desktop. The server is stopped on every way out of the test (trap EXIT),
-# and every wait polls with a deadline instead of sleeping blindly.
-#
-# Provides: viewer_setup, wait_window, wait_file, wait_exit, send_keys,
-# fail, TEST_DIR (a fresh temporary start directory, removed at exit), and
-# TOOLS (the python helper that decodes and checks TGA files).
+# Shared helpers of the viewer's end-to-end tests; sourced, not run. Each
+# test gets a private Xvfb on a display number the server picks itself
+# (-displayfd), so tests run in parallel, stopped on every way out (trap
+# EXIT). Waits poll for a condition with a generous deadline, never a fixed
+# sleep: the machine may be loaded. TEST_DIR is a fresh start directory,
+# TOOLS the python helper that decodes and checks TGA files.
 
 set -euo pipefail
 
@@ -17,67 +13,57 @@ XVFB_PID=""
 VIEWER_PID=""
 
 viewer_cleanup() {
-    if [[ -n "$VIEWER_PID" ]] && kill -0 "$VIEWER_PID" 2>/dev/null; then
-        kill "$VIEWER_PID" 2>/dev/null || true
-        wait "$VIEWER_PID" 2>/dev/null || true
-    fi
-    if [[ -n "$XVFB_PID" ]]; then
-        kill "$XVFB_PID" 2>/dev/null || true
-        wait "$XVFB_PID" 2>/dev/null || true
-    fi
+    for pid in "$VIEWER_PID" "$XVFB_PID"; do
+        [[ -n "$pid" ]] && { kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; }
+    done
     rm -rf "$TEST_DIR"
 }
 trap viewer_cleanup EXIT
 
 fail() {
     echo "FAIL: $*" >&2
-    if [[ -f "$TEST_DIR/error.log" ]]; then
-        echo "--- error.log" >&2
-        cat -v "$TEST_DIR/error.log" >&2
-    fi
+    [[ -f "$TEST_DIR/error.log" ]] && { echo "--- error.log" >&2; cat -v "$TEST_DIR/error.log" >&2; }
     exit 1
 }
 
 # Starts the private X server and exports DISPLAY. The OpenGL driver's own
-# leaks are not ours: leak detection is off for every test that opens a
-# window.
+# leaks are not ours: leak detection is off in every viewer test.
 viewer_setup() {
     export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-    local fdfile="$TEST_DIR/.display"
+    local fdfile="$TEST_DIR/.display" deadline=$((SECONDS + 30))
     exec {XVFB_FD}>"$fdfile"
-    Xvfb -displayfd "$XVFB_FD" -screen 0 1280x1024x24 -nolisten tcp \
-        >"$TEST_DIR/.xvfb.log" 2>&1 &
+    Xvfb -displayfd "$XVFB_FD" -screen 0 1280x1024x24 -nolisten tcp >"$TEST_DIR/.xvfb.log" 2>&1 &
     XVFB_PID=$!
     exec {XVFB_FD}>&-
-    local deadline=$((SECONDS + 20))
-    until [[ -s "$fdfile" ]] && grep -q '^[0-9]' "$fdfile"; do
+    until grep -qs '^[0-9]' "$fdfile" && DISPLAY=":$(head -n1 "$fdfile")" xdpyinfo >/dev/null 2>&1; do
         kill -0 "$XVFB_PID" 2>/dev/null || fail "Xvfb did not start: $(cat "$TEST_DIR/.xvfb.log")"
-        ((SECONDS < deadline)) || fail "Xvfb gave no display number within 20 s"
+        ((SECONDS < deadline)) || fail "Xvfb gave no display within 30 s"
         sleep 0.05
     done
     export DISPLAY=":$(head -n1 "$fdfile")"
-    until xdpyinfo >/dev/null 2>&1; do
-        ((SECONDS < deadline)) || fail "display $DISPLAY not reachable"
-        sleep 0.05
-    done
+}
+
+# Starts the viewer in $TEST_DIR with the given arguments, output kept in
+# $TEST_DIR/stdout and stderr; sets VIEWER_PID.
+start_viewer() {
+    (cd "$TEST_DIR" && exec "$RIPPLEX" "$@" >"$TEST_DIR/stdout" 2>"$TEST_DIR/stderr") &
+    VIEWER_PID=$!
 }
 
 # Prints the id of the visible window titled exactly $1, waiting up to
-# $2 seconds (default 30) for it to be mapped.
+# $2 seconds (default 60) for it to be mapped.
 wait_window() {
-    local name=$1 limit=${2:-30} id
-    id=$(timeout "$limit" xdotool search --sync --onlyvisible --name "^${name}\$" 2>/dev/null |
-        head -n1) || true
-    [[ -n "$id" ]] || fail "no window '$name' within ${limit} s"
+    local id
+    id=$(timeout "${2:-60}" xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n1) || true
+    [[ -n "$id" ]] || fail "no window '$1' within ${2:-60} s"
     echo "$id"
 }
 
-# Waits up to $2 seconds (default 30) for file $1 to exist and stop growing
-# (same size across two polls). A TGA must also decode completely: a frame
-# or screenshot caught half written never passes.
+# Waits up to $2 seconds (default 60) for file $1 to exist and stop growing
+# (same size across two polls). A TGA must also decode completely: one
+# caught half written never passes.
 wait_file() {
-    local path=$1 limit=${2:-30} deadline last=-1 size
-    deadline=$((SECONDS + limit))
+    local path=$1 deadline=$((SECONDS + ${2:-60})) last=-1 size
     while ((SECONDS < deadline)); do
         if [[ -f "$path" ]]; then
             size=$(stat -c %s "$path")
@@ -89,54 +75,64 @@ wait_file() {
         fi
         sleep 0.1
     done
-    fail "file $path did not appear complete within ${limit} s"
+    fail "file $path did not appear complete within ${2:-60} s"
 }
 
-# Waits up to $2 seconds (default 30) for process $1, a child of this
-# shell, to end, and sets EXIT_STATUS to its status. Kills it and fails
-# when it is still running. (Not for $(...): a subshell cannot wait for
-# its parent's children.)
+# Waits up to $2 seconds (default 120) for child process $1 to end, sets
+# EXIT_STATUS; kills it and fails when it is still running.
 wait_exit() {
-    local pid=$1 limit=${2:-30} deadline
-    deadline=$((SECONDS + limit))
-    while kill -0 "$pid" 2>/dev/null; do
-        if ((SECONDS >= deadline)); then
-            kill "$pid" 2>/dev/null || true
-            fail "process $pid still running after ${limit} s"
-        fi
+    local deadline=$((SECONDS + ${2:-120}))
+    while kill -0 "$1" 2>/dev/null; do
+        ((SECONDS < deadline)) || { kill "$1" 2>/dev/null; fail "process $1 still running after ${2:-120} s"; }
         sleep 0.05
     done
     EXIT_STATUS=0
-    wait "$pid" || EXIT_STATUS=$?
+    wait "$1" || EXIT_STATUS=$?
 }
 
-# Sends key names (xdotool's: F6, Escape, Left, Prior...) to window $1.
-# freeglut accepts the synthetic events that --window sends, so no window
-# manager or focus is needed under bare Xvfb.
+# Sends key names (xdotool's: F6, Escape, Prior...) to window $1; freeglut
+# takes the synthetic events, so no window manager or focus is needed.
 send_keys() {
     local window=$1
     shift
     xdotool key --window "$window" "$@" 2>/dev/null || fail "xdotool could not send $*"
 }
 
-# Escape to window $1, then waits for the viewer to end; sets EXIT_STATUS.
-# xdotool may report the window gone once the key has ended the program,
-# so only the wait decides.
+# Drags with button 1 in window $1 from ($2, $3) to ($4, $5).
+drag() {
+    xdotool mousemove --window "$1" "$2" "$3" mousedown 1 mousemove --window "$1" "$4" "$5" \
+        mouseup 1 2>/dev/null || fail "xdotool could not drag the mouse"
+}
+
+# Window $1's screenshot into file $3, showing everything the keys sent
+# before it did; $2 is the scene directory. GLUT answers F6 in the same
+# round of events as the keys before it, before their redraw and the
+# reshape: a second F6, sent once the first one's file exists, comes in a
+# later round and reads the new picture.
+screenshot() {
+    local shot="$2/screenshot.tga" i
+    for i in 1 2; do
+        rm -f "$shot"
+        send_keys "$1" F6
+        wait_file "$shot"
+    done
+    mv "$shot" "$3"
+}
+
+# Escape to window $1; the viewer must end with status 0 (xdotool may find
+# the window gone once the key has ended the program: only the wait decides).
 quit_viewer() {
     xdotool key --window "$1" Escape 2>/dev/null || true
     wait_exit "$VIEWER_PID"
+    [[ $EXIT_STATUS == 0 ]] || fail "exit status $EXIT_STATUS after Escape"
 }
 
-# Starts the viewer in $TEST_DIR with the given arguments, output kept in
-# $TEST_DIR/stdout and stderr; sets VIEWER_PID.
-start_viewer() {
-    (cd "$TEST_DIR" && exec "$RIPPLEX" "$@" >"$TEST_DIR/stdout" 2>"$TEST_DIR/stderr") &
-    VIEWER_PID=$!
-}
-
-# A fresh copy of the shipped working directory as $TEST_DIR/$1.
+# A fresh copy of the shipped working directory as $TEST_DIR/$1, its
+# window $2 x $3 pixels when given.
 copy_default_scene() {
     cp -r "$RIPPLEX_SOURCE_DIR/default" "$TEST_DIR/$1"
+    [[ $# -lt 3 ]] || sed -i "s/^iScreenWidth = .*/iScreenWidth = $2;/; s/^iScreenHeight = .*/iScreenHeight = $3;/" \
+        "$TEST_DIR/$1/graphics.opt"
 }
 
 # The lines of error.log without their "HH:MM:SS:ms - " prefix.
