@@ -72,24 +72,6 @@ TEST(Log, EachLineIsStampedAndEndsWithExactlyOneLineFeed)
     }
 }
 
-TEST(Log, ClosedResetAndFailedChannelsWriteNothing)
-{
-    {
-        testfiles::TempDir tmp;
-        CLog::Write("kept");
-        const std::string kept = testfiles::ReadText(tmp.Path("error.log"));
-        CLog::Close(0);
-        EXPECT_EQ(CLog::Write("lost"), -1);
-        EXPECT_EQ(testfiles::ReadText(tmp.Path("error.log")), kept);
-        CLog::Close(0);  // closing twice is harmless
-    }
-    CLog::Reset();
-    EXPECT_EQ(CLog::Write("nowhere"), -1);
-    EXPECT_FALSE(CLog::Open(0, "/nonexistent-directory/error.log"));
-    EXPECT_EQ(CLog::Write("nowhere"), -1);
-    EXPECT_FALSE(CLog::Open(CLog::CHANNEL_COUNT, "/tmp/never-opened.log"));
-}
-
 TEST(Log, AttachedStreamIsFlushedButStaysOpen)
 {
     std::FILE* stream = tmpfile();

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -28,18 +26,11 @@ struct ParseResult
 // Feeds raw bytes (NULs included) through a real stream.
 ParseResult ParseText(const std::string& bytes)
 {
-    ParseResult result;
-    std::FILE* file = tmpfile();  // fmemopen may refuse an empty buffer
-    if (file == nullptr)
-    {
-        ADD_FAILURE() << "tmpfile failed";
-        return result;
-    }
-    fwrite(bytes.data(), 1, bytes.size(), file);
-    rewind(file);
-    result.valid = COptionsParser::ParseFileForVariable(file, &result.list, &result.error);
-    fclose(file);
-    return result;
+    ParseResult r;
+    r.valid = testfiles::ReadFromBytes(testfiles::Bytes(bytes.begin(), bytes.end()), [&](std::FILE* f) {
+        return COptionsParser::ParseFileForVariable(f, &r.list, &r.error);
+    });
+    return r;
 }
 
 // The entries of a valid text ("iX=I8 dY=D1.5 b=B1 s=S'text'"), or "!line
@@ -63,8 +54,6 @@ void RunTable(const std::vector<Row>& rows)
     for (const Row& row : rows)
         EXPECT_EQ(Outcome(row.text), row.outcome) << row.label;
 }
-
-std::string Repeat(char c, size_t count) { return std::string(count, c); }
 
 const std::string CUT = "instruction inachev\xE9" "e \xE0 la fin du fichier";
 const std::string OPEN = "commentaire /* jamais ferm\xE9";
@@ -147,19 +136,19 @@ TEST(OptionGrammar, StatementsCommentsAndLineEnds)
 
 TEST(OptionGrammar, LengthLimits)
 {
-    const std::string name2047 = Repeat('n', 2047);
-    const std::string text2046 = Repeat('t', 2046);
+    const std::string name2047 = std::string(2047, 'n');
+    const std::string text2046 = std::string(2046, 't');
     RunTable({
         {"2047-character name", name2047 + " = 1;", name2047 + "=I1"},
-        {"2048-character name", Repeat('n', 2048) + " = 1;", "!1 " + LONG_WORD},
+        {"2048-character name", std::string(2048, 'n') + " = 1;", "!1 " + LONG_WORD},
         {"quote and 2046 characters", "s = \"" + text2046 + "\";", "s=S'" + text2046 + "'"},
-        {"quote and 2047 characters", "s = \"" + Repeat('t', 2047) + "\";", "!1 " + LONG_WORD},
-        {"64 KiB of spaces before a statement", Repeat(' ', 65536) + "iX = 1;", "iX=I1"},
-        {"2047-character line comment", "//" + Repeat('c', 2047) + "\niX = 1;", "iX=I1"},
+        {"quote and 2047 characters", "s = \"" + std::string(2047, 't') + "\";", "!1 " + LONG_WORD},
+        {"64 KiB of spaces before a statement", std::string(65536, ' ') + "iX = 1;", "iX=I1"},
+        {"2047-character line comment", "//" + std::string(2047, 'c') + "\niX = 1;", "iX=I1"},
         // A failed read must not pass for a clean end of file that silently
         // drops the statements after it.
-        {"2048-character line comment", "\n//" + Repeat('c', 2048) + "\niX = 1;", "!2 " + LONG_COMMENT},
-        {"long comment after a statement", "iX = 1; //" + Repeat('c', 5000) + "\n", "!1 " + LONG_COMMENT},
+        {"2048-character line comment", "\n//" + std::string(2048, 'c') + "\niX = 1;", "!2 " + LONG_COMMENT},
+        {"long comment after a statement", "iX = 1; //" + std::string(5000, 'c') + "\n", "!1 " + LONG_COMMENT},
     });
 }
 

@@ -1,7 +1,7 @@
-// TGA images: the writer's packets byte for byte, round trips of an
-// asymmetric picture, every layout the reader accepts, and one table of
-// the files it refuses or finds cut short with the exact line it logs.
-// Random damage is left to the fuzz corpus replays.
+// TGA images: the writer's packets byte for byte, every layout the reader
+// accepts (rows turned over included), and one table of the files it
+// refuses or finds cut short with the exact line it logs. Random damage is
+// left to the fuzz corpus replays.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -137,49 +137,6 @@ TEST_F(TgaImageTest, PacketsAndRawPixelsMatchTheFormatByteForByte)
     }
 }
 
-// A red "F" on blue, 7 × 9: no symmetry, so a flip or a channel exchange
-// changes the picture. Other sizes get a four-colour pattern that gives
-// both runs and raw stretches.
-void DrawPicture(CTgaImage& image, uint16_t width, uint16_t height)
-{
-    static const char* f[9] = {".......", ".#####.", ".#.....", ".#.....", ".####..",
-                               ".#.....", ".#.....", ".#.....", "......."};
-    ASSERT_TRUE(image.Allocate(width, height, 24));
-    for (size_t i = 0; i < size_t(width) * height; ++i)
-    {
-        unsigned char* p = image.data + 3 * i;
-        unsigned colour = width == 7 ? (f[i / 7][i % 7] == '#') : (i * i / 7 + i / 3) % 4;
-        p[0] = static_cast<unsigned char>(10 + colour * 70);
-        p[1] = static_cast<unsigned char>(255 - colour * 50);
-        p[2] = static_cast<unsigned char>(colour == 2 ? 7 : 200 - colour);
-    }
-}
-
-TEST_F(TgaImageTest, SavedImagesLoadBackUnchangedAndCallerBufferIsKept)
-{
-    const uint16_t sizes[][2] = {{7, 9}, {301, 2}, {1, 300}};
-    for (const auto& size : sizes)
-        for (bool rle : {false, true})
-        {
-            SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]) +
-                         (rle ? " rle" : " raw"));
-            CTgaImage image;
-            DrawPicture(image, size[0], size[1]);
-            const size_t bytes = size_t(size[0]) * size[1] * 3;
-            const Bytes before = Pixels(image, bytes);
-            std::string path = tmp.Path("round.tga");
-            ASSERT_TRUE(CTgaImage::TgaImageSave(path.c_str(), &image, rle));
-            EXPECT_EQ(Pixels(image, bytes), before);
-            CTgaImage loaded;
-            ASSERT_TRUE(CTgaImage::TgaImageLoad(path.c_str(), &loaded));
-            EXPECT_EQ(loaded.width, size[0]);
-            EXPECT_EQ(loaded.height, size[1]);
-            EXPECT_EQ(loaded.bitsPerPixel, 24);
-            EXPECT_EQ(Pixels(loaded, bytes), before);
-        }
-    EXPECT_TRUE(tmp.Messages().empty());
-}
-
 TEST_F(TgaImageTest, SaveRefusalsAreLoggedAndWriteFailuresReported)
 {
     const std::string path = tmp.Path("refused.tga");
@@ -200,7 +157,7 @@ TEST_F(TgaImageTest, SaveRefusalsAreLoggedAndWriteFailuresReported)
                   "CTgaImage::TgaImageLoad -- Erreur ! Le pointeur _ctiImage est NULL !",
                   "CTgaImage::TgaImageSave -- Erreur ! L'image n'a pas de pixels"}));
     CTgaImage image;
-    DrawPicture(image, 64, 64);
+    FillFromLetters(image, 300, 1, Repeat("AAB", 100));
     EXPECT_FALSE(CTgaImage::TgaImageSave("/dev/full", &image, false));
     EXPECT_FALSE(CTgaImage::TgaImageSave("/dev/full", &image, true));
     EXPECT_FALSE(CTgaImage::TgaImageSave(tmp.Path("no/such/dir.tga").c_str(), &image, true));
