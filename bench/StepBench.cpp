@@ -3,7 +3,7 @@
 // steps per second. The fast step runs on one thread and on all threads;
 // the plain reference step runs on the same scenes in the same process, so
 // the speed-ups are ratios measured side by side. Not a test: nothing here
-// checks results (FastStepIdentity does).
+// checks results (the identity test does).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
