@@ -77,57 +77,35 @@ TEST(Events, NoOrNonPositiveCountLoadsNothingAndAnAbsurdOneIsCapped)
         << f.LogText();
 }
 
-TEST(Events, RepeatingEventAddsAFreshCopyAtEachInterval)
+// One script stepped by 0.25 s (exact in binary): other types fire without
+// effect, in order, a repeating one rescheduled from its own time; "a", "b"
+// and a second "a" drop at 0, and a removal at 0.25 takes the older "a";
+// "r" repeats from 1.0 every 0.5 s, firing in the step that reaches it.
+TEST(Events, FireInTheStepThatReachesThemRepeatAndRemoveTheOlder)
 {
-    CSimFixture f(HIGH_BASIN, "iEventNumber = 1; dEvent1Time = 1.0; bEvent1Once = false;"
-                              "dEvent1AddTime = 0.5; strEvent1ObjectName = \"r\"; dEvent1ObjectPosZ = 50.0;"
-                              "dEvent1ObjectMass = 1.0;");
+    CSimFixture f(HIGH_BASIN, "iEventNumber = 7; iEvent1Type = 2; strEvent1ObjectName = \"never\";"
+                              "iEvent2Type = 0; bEvent2Once = false; dEvent2AddTime = 0.1;"
+                              "strEvent3ObjectName = \"a\"; dEvent3ObjectColorR = 0.25; dEvent3ObjectPosZ = 50.0;"
+                              "strEvent4ObjectName = \"b\"; dEvent4ObjectPosZ = 50.0;"
+                              "strEvent5ObjectName = \"a\"; dEvent5ObjectColorR = 0.75; dEvent5ObjectPosZ = 50.0;"
+                              "dEvent6Time = 0.25; bEvent6AddObject = false; strEvent6ObjectName = \"a\";"
+                              "dEvent7Time = 1.0; bEvent7Once = false; dEvent7AddTime = 0.5;"
+                              "strEvent7ObjectName = \"r\"; dEvent7ObjectPosZ = 50.0;");
     ASSERT_TRUE(f.initialised);
     CWaterBody& b = f.body;
-    // dt = 0.25 reaches 1.0, 1.5, 2.0 exactly at steps 4, 6 and 8.
-    const size_t expected[9] = {0, 0, 0, 1, 1, 2, 2, 3, 3};
-    for (size_t step = 0; step < 9; ++step)
+    EXPECT_STREQ(b.events[0].object.name, nullptr);  // not read for type 2
+    const char* names[] = {"ba", "ba", "ba", "bar", "bar", "barr", "barr", "barrr", "barrr"};
+    for (int step = 0; step < 9; ++step)
     {
         b.Step(0.25);
-        ASSERT_EQ(b.objects.size(), expected[step]) << "step " << step + 1;
+        ASSERT_EQ(Names(b), names[step]) << "step " << step + 1;
+        if (step == 0)
+        {
+            ASSERT_EQ(b.events.size(), 2u);  // the one-shot ones are consumed
+            EXPECT_EQ(b.events[0].type, 0);
+            EXPECT_EQ(b.events[0].time, 0.1);
+        }
     }
-    ASSERT_EQ(b.events.size(), 1u);
-    EXPECT_EQ(b.events[0].time, 2.5);
-    // Each copy started from the event's own sphere, not from a moved one.
-    EXPECT_EQ(b.objects[2].position.z, 50.0f);
-    EXPECT_STREQ(b.objects[0].name, b.objects[2].name);
-}
-
-TEST(Events, RemovalTakesTheOlderOfTwoSameNamedSpheres)
-{
-    CSimFixture f(HIGH_BASIN, "iEventNumber = 4;"
-                              "strEvent1ObjectName = \"a\"; dEvent1ObjectColorR = 0.25; dEvent1ObjectPosZ = 50.0;"
-                              "strEvent2ObjectName = \"b\"; dEvent2ObjectPosZ = 50.0;"
-                              "strEvent3ObjectName = \"a\"; dEvent3ObjectColorR = 0.75; dEvent3ObjectPosZ = 50.0;"
-                              "dEvent4Time = 0.05; bEvent4AddObject = false; strEvent4ObjectName = \"a\";");
-    ASSERT_TRUE(f.initialised);
-    CWaterBody& b = f.body;
-    b.Step(0.03);
-    EXPECT_EQ(Names(b), "aba");
-    b.Step(0.03);
-    ASSERT_EQ(Names(b), "ba");
     EXPECT_EQ(b.objects[1].color.x, 0.75f);
-}
-
-TEST(Events, OtherTypesFireWithoutEffectAndKeepTheirOrder)
-{
-    CSimFixture f(HIGH_BASIN, "iEventNumber = 3;"
-                              "iEvent1Type = 2; strEvent1ObjectName = \"never\";"
-                              "iEvent2Type = 0; bEvent2Once = false; dEvent2AddTime = 0.1;"
-                              "iEvent3Type = 1; dEvent3Time = 0.5; dEvent3ObjectPosZ = 50.0;");
-    ASSERT_TRUE(f.initialised);
-    CWaterBody& b = f.body;
-    ASSERT_EQ(b.events.size(), 3u);
-    EXPECT_STREQ(b.events[0].object.name, nullptr);  // not read for type 2
-    b.Step(0.03);
-    EXPECT_TRUE(b.objects.empty());
-    ASSERT_EQ(b.events.size(), 2u);  // the one-shot type 2 is consumed
-    EXPECT_EQ(b.events[0].type, 0);
-    EXPECT_DOUBLE_EQ(b.events[0].time, 0.1);  // rescheduled
-    EXPECT_EQ(b.events[1].type, 1);           // order kept
+    EXPECT_EQ(b.events[1].time, 2.5);
 }
