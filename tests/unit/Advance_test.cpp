@@ -111,6 +111,12 @@ TEST(DivergenceWatch, NonFiniteStateOrLostWaterStopsTheAdvanceWithOneLine)
                                      std::string(c.what) + " (pas stable maximal ");
         EXPECT_EQ(line != std::string::npos, !healthy) << log;
         EXPECT_EQ(log.find("divergente", line + 50), std::string::npos) << log;
+        double water = 0, spray = 0;
+        EXPECT_TRUE(f.body.VolumeFractions(&water, &spray));
+        if (healthy)  // the ledger: the water and the spray in flight add up to the start
+        {
+            EXPECT_NEAR(water + spray, 1.0, 1e-3) << water << " + " << spray;
+        }
     }
 }
 

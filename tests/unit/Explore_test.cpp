@@ -36,7 +36,8 @@ TEST(Explore, PickRayMeetsTheWaterUnderThePixel)
         // at ±2/3 of the half-width; +y is up on the screen.
         {"centre", {{0, 0, 1}, down, north, 90, 3, 3}, 1, 1, wide, true, 0, 0},
         {"top-left corner", {{0, 0, 1}, down, north, 90, 3, 3}, 0, 0, basin, true, -2 / 3.f, 2 / 3.f},
-        {"beyond the basin", {{0, 0, 1}, down, north, 90, 3, 3}, 0, 0, {0, -.6f, .6f, -.6f, .6f}, false, 0, 0},
+        {"beyond the basin in x", {{0, 0, 1}, down, north, 90, 3, 3}, 0, 0, {0, -.6f, .6f, -.7f, .7f}, false, 0, 0},
+        {"beyond the basin in y", {{0, 0, 1}, down, north, 90, 3, 3}, 0, 0, {0, -.7f, .7f, -.6f, .6f}, false, 0, 0},
         {"negative angle turns the picture", {{0, 0, 1}, down, north, -90, 3, 3}, 0, 0, wide, true, 2 / 3.f, -2 / 3.f},
         // 4 x 2: pixel 0's centre at −3/4 of the half-width, times the aspect 2.
         {"wide window", {{0, 0, 1}, down, north, 90, 4, 2}, 0, 0, wide, true, -1.5f, 0.5f},
