@@ -37,7 +37,6 @@ namespace
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
 constexpr double DEFAULT_DT = 0.03;
-constexpr double SPHERE_VOLUME_FACTOR = 4.188790204786391;  // 4π/3
 
 const char* const USAGE =
     "usage: ripplex-sim --directory DIR --steps N [--dt SECONDS] [--heights FILE] [--every K]\n"

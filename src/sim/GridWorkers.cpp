@@ -42,9 +42,9 @@ void CGridWorkers::StopThreads()
 int CGridWorkers::ThreadsFor(int32_t requested)
 {
     if (requested > 0)
-        return std::min<int32_t>(requested, 256);
+        return std::min<int32_t>(requested, MAX_THREADS);
     unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : static_cast<int>(std::min(cores, 256u));
+    return cores == 0 ? 1 : static_cast<int>(std::min<unsigned>(cores, MAX_THREADS));
 }
 
 void CGridWorkers::BandRows(int band, uint32_t first, uint32_t count, uint32_t* begin,

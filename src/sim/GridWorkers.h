@@ -39,7 +39,9 @@ public:
     // whose sizes differ by at most one; band b gets [*begin, *end).
     void BandRows(int band, uint32_t first, uint32_t count, uint32_t* begin, uint32_t* end) const;
 
-    // Threads wanted for iThreads (0 or less: one per core).
+    // Threads wanted for iThreads (0 or less: one per core), never more
+    // than MAX_THREADS, so per-band tables can be fixed arrays.
+    static constexpr int MAX_THREADS = 256;
     static int ThreadsFor(int32_t requested);
 
     // Per-band scratch memory of at least `floats` floats each, kept from

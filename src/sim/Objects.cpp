@@ -19,7 +19,6 @@
 
 namespace
 {
-constexpr double SPHERE_VOLUME_FACTOR = 4.188790204786391;  // 4π/3
 constexpr double CUBE_ROOT_FACTOR = 0.238732414637843;      // 3/(4π)
 constexpr double CYLINDER_PI = 3.141592653;                  // kept as tuned, not M_PI
 constexpr float SUNK_DEPTH = -5.0f;     // a solid centre this low is put back...

@@ -12,6 +12,10 @@ enum ObjectKind : uint32_t
     OBJECT_PARTICLE = 1,
 };
 
+// Volume of a sphere of radius r: SPHERE_VOLUME_FACTOR · r³ (4π/3 to the
+// digits the spray and the runner's summary have always used).
+constexpr double SPHERE_VOLUME_FACTOR = 4.188790204786391;
+
 struct SimObject
 {
     float mass = 0.0f;

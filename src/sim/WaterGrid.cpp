@@ -882,7 +882,7 @@ void CWaterBody::UpdatePipes(double dt)
                              previousCornerHeights && interiorRows > 0 &&
                              runner.pool->ReserveScratch(cornerScratchAt + 4 * size_t(s.W));
     // Each band's sum of the water heights it settled; added in band order.
-    double bandWater[256] = {};  // ThreadsFor never makes more bands
+    double bandWater[CGridWorkers::MAX_THREADS] = {};
     auto job = [&](int band)
     {
         uint32_t begin, end;
@@ -1044,7 +1044,7 @@ bool CWaterBody::FindThrowingCorners(double dt)
     if (!runner.pool || !runner.pool->ReserveScratch(columns / 4 + 1))
         return false;
     const double threshold = dParticleThresHold;
-    bool failed[256] = {};  // ThreadsFor never makes more bands
+    bool failed[CGridWorkers::MAX_THREADS] = {};
     auto job = [&](int band)
     {
         uint32_t begin, end;
