@@ -149,8 +149,8 @@ void PrintSummary(const CWaterBody& body)
     double water = 0.0;
     const size_t cellCount = size_t(body.iSimulationWidth) * body.iSimulationHeight;
     for (size_t i = 0; i < cellCount; ++i)
-        if (body.cells[i].kind == CELL_WATER)
-            water += double(body.cells[i].height) * double(body.fCellArea);
+        if (body.IsWaterCell(i))
+            water += double(body.CellHeight(i)) * double(body.fCellArea);
     double spray = 0.0;
     int objects = 0;
     int particles = 0;
@@ -178,8 +178,9 @@ bool WriteHeights(const CWaterBody& body, const std::string& fileName)
     std::vector<unsigned char> bytes(cellCount * 4);
     for (size_t i = 0; i < cellCount; ++i)
     {
+        const float height = body.CellHeight(i);
         uint32_t bits;
-        std::memcpy(&bits, &body.cells[i].height, sizeof bits);
+        std::memcpy(&bits, &height, sizeof bits);
         for (int b = 0; b < 4; ++b)
             bytes[4 * i + b] = static_cast<unsigned char>(bits >> (8 * b));
     }

@@ -162,7 +162,7 @@ void ForEachCellCorner(const CWaterBody& body, const SurfaceGrid& grid, Put put)
     {
         for (size_t j = 0; j < grid.height; ++j)
         {
-            float h = body.cells[i + j * grid.width].height;
+            float h = body.CellHeight(i + j * grid.width);
             float x0 = float(i) * grid.dx, x1 = float(i + 1) * grid.dx;
             float y0 = float(j) * grid.dy, y1 = float(j + 1) * grid.dy;
             put(x0, y0, h);
@@ -204,7 +204,7 @@ bool Reserve(std::vector<float>& array, size_t count)
 // every cell down the software renderer's slow path, twice the time.)
 void DrawCellGrid(const CWaterBody& body, const SurfaceGrid& grid)
 {
-    if (body.cells == nullptr)
+    if (!body.HasCells())
         return;
     glColor4f(1.0f, 1.0f, 1.0f, 0.5f);
     glNormal3f(0.0f, 0.0f, 1.0f);

@@ -8,6 +8,7 @@
 // except simulated time and dt, which are doubles.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -119,6 +120,14 @@ public:
     // compares), each as a fraction of their sum at the first step; water 1
     // and spray 0 before it. False when the start held no water.
     bool VolumeFractions(double* water, double* spray) const;
+
+    // The cells as code outside the step reads them, cell (x, y) at index
+    // x + y·W: its water height, and whether it is water (not a wall).
+    // Drawing, exports and tools go through these, whatever the step's
+    // own layout of the grid.
+    bool HasCells() const { return cells != nullptr; }
+    float CellHeight(size_t index) const { return cells[index].height; }
+    bool IsWaterCell(size_t index) const { return cells[index].kind == CELL_WATER; }
 
     uint32_t iSimulationWidth = 0;
     uint32_t iSimulationHeight = 0;
