@@ -31,7 +31,9 @@ enum DivergenceKind : int32_t
     DIVERGENCE_NONE = 0,
     DIVERGENCE_CELLS = 1,    // a water height or a pipe flow is not finite
     DIVERGENCE_OBJECTS = 2,  // an object's position or speed is not finite
-    DIVERGENCE_VOLUME = 3,   // the water, or water plus spray, over 10 % off its start
+    DIVERGENCE_VOLUME = 3,   // water plus spray over 10 % off its start, or the water
+                             // under 75 % of it in steps over the stability bound
+    DIVERGENCE_SPRAY = 4,    // runaway spray: under 75 % of the start left in the cells
 };
 
 // Exit status of ripplex-sim, and of an unattended recording of the
@@ -204,7 +206,8 @@ public:
     // anyway: the water cells' volume as the pipe stage left it (not finite
     // when a height or flow is not), the spray volume in flight and whether
     // every object's motion was finite after the object pass. Advance
-    // compares water plus spray with the first total it saw.
+    // compares water plus spray, and the water alone, with the first total
+    // it saw (Advance.cpp says how).
     double dWatchedWater = 0.0;
     double dWatchedSpray = 0.0;
     bool bWatchedObjectsFinite = true;

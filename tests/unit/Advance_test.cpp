@@ -27,6 +27,18 @@ uint64_t StateAfter(int calls, Advance advance)
         advance(f.body);
     return f.StateHash();
 }
+
+// A splash held in the air: every water cell gives `share` of its height
+// to one drop high above the basin, counted as the object pass would.
+void Lift(CWaterBody& b, float share)
+{
+    for (uint32_t i = 0; i < 30 * 24; ++i)
+        b.cells[i].height *= b.IsWaterCell(i) ? 1.0f - share : 1.0f;
+    const double volume = share * b.dWatchedWater;
+    const float radius = float(std::cbrt(volume / SPHERE_VOLUME_FACTOR));
+    b.objects.push_back({0.0f, radius, {0.0f, 0.0f, 5.0f}, {}, {}, {}, nullptr, OBJECT_PARTICLE});
+    b.dWatchedSpray += volume;
+}
 }  // namespace
 
 TEST(StableStep, BasinsHoldAtTheBoundAndBlowUpFifteenPercentAbove)
@@ -74,7 +86,7 @@ TEST(Advance, OneStepWithinTheBoundAndEqualStepsOverIt)
 // The damage comes after a first advance has taken the start total (the
 // ball is in by then). Cell (26, 12) is summed after the eight-lane blocks
 // of its row.
-TEST(DivergenceWatch, NonFiniteStateOrLostWaterStopsTheAdvanceWithOneLine)
+TEST(DivergenceWatch, NonFiniteStateLostWaterOrRunawaySprayStopsTheAdvanceWithOneLine)
 {
     const struct
     {
@@ -92,6 +104,10 @@ TEST(DivergenceWatch, NonFiniteStateOrLostWaterStopsTheAdvanceWithOneLine)
          DIVERGENCE_VOLUME, "eau \xE0 111.0 %, eau et embruns \xE0 111.0 % du volume de d\xE9part"},
         {[](CWaterBody& b) { b.dWatchedSpray = 0.02; }, DIVERGENCE_VOLUME,
          "eau \xE0 100.0 %, eau et embruns \xE0 115.6 % du volume de d\xE9part"},
+        {[](CWaterBody& b) { Lift(b, 0.3f); }, DIVERGENCE_SPRAY,
+         "embruns en emballement, eau \xE0 70.0 % et embruns \xE0 30.0 % du volume de d\xE9part ; "
+         "essayer dParticleThresHold = 0.268 au lieu de 0.2"},
+        {[](CWaterBody& b) { Lift(b, 0.2f); }, DIVERGENCE_NONE, ""},  // a splash, not a runaway
         {[](CWaterBody&) {}, DIVERGENCE_NONE, ""},
     };
     for (const auto& c : cases)
