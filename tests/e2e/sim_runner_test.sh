@@ -60,14 +60,19 @@ out=$(cd "$work" && "$RIPPLEX_SIM" --directory 2024 --steps 1 --dt:1 2>&1)
 [[ "$out" == "time=1.000000 "* ]] || fail "--directory 2024 --dt 1: $out"
 
 # The shipped scene at twice its step: sane in sub-steps; in plain steps
-# (--no-substeps) it blows up, and the run stops with status 3 and one line.
+# (--no-substeps) it blows up, and the run stops with status 3 and one line
+# (the README's). The small scene's spray runs away by 1.62 s.
 "$RIPPLEX_SIM" -d "$shipped" --steps 100 --dt 0.06 >/dev/null 2>"$work/err" ||
     fail "sub-stepped run at 0.06 s: status $?: $(cat "$work/err")"
 "$RIPPLEX_SIM" -d "$shipped" --steps 100 --dt 0.06 --no-substeps >/dev/null 2>"$work/err"
 status=$?
 [[ $status -eq 3 ]] || fail "plain steps of 0.06 s gave status $status"
-grep -Eq $'^[0-9:]+ - CWaterBody::Advance -- Simulation divergente \xe0 t = [0-9]+\.[0-9]{4} s : .+ '$'\(pas stable maximal 0\.0456896 s, pas utilis\xe9 0\.06 s\)$' "$work/err" &&
+grep -Eq $'^[0-9:]+ - CWaterBody::Advance -- Simulation divergente \xe0 t = 1\.0800 s : eau \xe0 72\.3 %, eau et embruns \xe0 100\.0 % du volume de d\xe9part \(pas stable maximal 0\.0456896 s, pas utilis\xe9 0\.06 s\)$' "$work/err" &&
     [[ $(wc -l <"$work/err") -eq 1 ]] || fail "divergence line: $(cat "$work/err")"
+"$RIPPLEX_SIM" -d "$scene" --steps 60 >/dev/null 2>"$work/err"
+status=$?
+grep -q $'t = 1.6200 s : embruns en emballement, eau \xe0 73.9 % et embruns \xe0 24.8 % du volume de d\xe9part ; dParticleThresHold = 0.2 atteint d\xe9j\xe0 les 0.2 conseill\xe9s pour cette grille, l\'augmenter encore (pas' "$work/err" &&
+    [[ $status -eq 3 ]] || fail "runaway spray: status $status, $(cat "$work/err")"
 
 # Directory, start-up and parameter failures: status 1, the line that says
 # why, no summary.
