@@ -27,69 +27,17 @@
 namespace
 {
 
-struct SurfaceVertex
-{
-    float x, y, z;
-    Vec3 n;
-};
+using namespace SurfaceGeometry;
 
-// Corner (ci, cj) stands at ((ci+1)·dx, (cj+1)·dy), with its height and
-// normal from the simulation.
-SurfaceVertex Corner(const CWaterBody& body, const SurfaceGrid& grid, size_t ci, size_t cj)
-{
-    size_t k = ci + cj * (grid.width - 1);
-    return SurfaceVertex{float(ci + 1) * grid.dx, float(cj + 1) * grid.dy, body.cornerHeights[k],
-                         body.cornerNormals[k]};
-}
-
-// The centre of the quad whose first corner is c00: mean height and mean
-// normal of the four corners (not renormalised).
-SurfaceVertex Centre(const SurfaceGrid& grid, const SurfaceVertex& c00, const SurfaceVertex& c10,
-                     const SurfaceVertex& c01, const SurfaceVertex& c11)
-{
-    return SurfaceVertex{c00.x + grid.dx / 2.0f, c00.y + grid.dy / 2.0f,
-                         (c00.z + c10.z + c01.z + c11.z) / 4.0f,
-                         Vec3{(c00.n.x + c10.n.x + c01.n.x + c11.n.x) / 4.0f,
-                              (c00.n.y + c10.n.y + c01.n.y + c11.n.y) / 4.0f,
-                              (c00.n.z + c10.n.z + c01.n.z + c11.n.z) / 4.0f}};
-}
-
-// A quad's vertices in the order c00, c10, c01, c11, centre, and its four
-// triangles over them, all counter-clockwise seen from +z.
-enum QuadSlot { C00, C10, C01, C11, CENTRE, SLOT_COUNT };
-constexpr int QUAD_TRIANGLES[12] = {C00, CENTRE, C01, C10, CENTRE, C00,
-                                    C11, CENTRE, C10, C01, CENTRE, C11};
-
-// Calls visit(quad number, i, j) for every corner quad in drawing order:
-// i over corner columns 0..W−3 (outer), j over corner rows 1..H−2 (inner),
-// the quad lying between columns i, i+1 and rows j−1, j.
-template <typename Visit>
-void ForEachQuad(const SurfaceGrid& grid, Visit visit)
-{
-    size_t quad = 0;
-    for (size_t i = 0; i + 3 <= grid.width; ++i)
-        for (size_t j = 1; j + 2 <= grid.height; ++j)
-            visit(quad++, i, j);
-}
-
-void Store(float* position, float* normal, const SurfaceVertex& v)
-{
-    position[0] = v.x;
-    position[1] = v.y;
-    position[2] = v.z;
-    normal[0] = v.n.x;
-    normal[1] = v.n.y;
-    normal[2] = v.n.z;
-}
+static_assert(sizeof(GLuint) == sizeof(uint32_t), "indices go to GL as GL_UNSIGNED_INT");
 
 // The fallback without arrays: the same triangles, one vertex at a time.
 void DrawImmediate(const CWaterBody& body, const SurfaceGrid& grid)
 {
     glBegin(GL_TRIANGLES);
     ForEachQuad(grid, [&](size_t, size_t i, size_t j) {
-        SurfaceVertex v[SLOT_COUNT] = {Corner(body, grid, i, j - 1), Corner(body, grid, i + 1, j - 1),
-                                       Corner(body, grid, i, j), Corner(body, grid, i + 1, j)};
-        v[CENTRE] = Centre(grid, v[C00], v[C10], v[C01], v[C11]);
+        SurfaceVertex v[SLOT_COUNT];
+        QuadVertices(body, grid, i, j, v);
         for (int slot : QUAD_TRIANGLES)
         {
             glNormal3f(v[slot].n.x, v[slot].n.y, v[slot].n.z);
@@ -100,14 +48,6 @@ void DrawImmediate(const CWaterBody& body, const SurfaceGrid& grid)
 }
 
 }  // namespace
-
-SurfaceGrid SurfaceGridOf(const CWaterBody& body)
-{
-    SurfaceGrid grid{body.iSimulationWidth, body.iSimulationHeight, 0.0f, 0.0f};
-    grid.dx = body.dSimulationSizeX / body.iSimulationWidth;
-    grid.dy = body.dSimulationSizeY / body.iSimulationHeight;
-    return grid;
-}
 
 bool FirstShortage(int kind)
 {
@@ -125,13 +65,11 @@ bool SurfaceMesh::Fit(const SurfaceGrid& grid)
 {
     if (grid.width == builtWidth && grid.height == builtHeight && !indices.empty())
         return true;
-    size_t corners = (grid.width - 1) * (grid.height - 1);
-    size_t quads = (grid.width - 2) * (grid.height - 2);
     try
     {
-        positions.resize((corners + quads) * 3);
-        normals.resize((corners + quads) * 3);
-        indices.resize(quads * 12);
+        positions.resize(VertexCount(grid) * 3);
+        normals.resize(VertexCount(grid) * 3);
+        indices.resize(QuadCount(grid) * 12);
     }
     catch (const std::bad_alloc&)
     {
@@ -142,15 +80,7 @@ bool SurfaceMesh::Fit(const SurfaceGrid& grid)
         return false;
     }
 
-    size_t row = grid.width - 1;  // corners per row
-    GLuint* out = indices.data();
-    ForEachQuad(grid, [&](size_t quad, size_t i, size_t j) {
-        GLuint c00 = GLuint(i + (j - 1) * row);
-        GLuint slots[SLOT_COUNT] = {c00, c00 + 1, GLuint(c00 + row), GLuint(c00 + row + 1),
-                                    GLuint(corners + quad)};
-        for (int slot : QUAD_TRIANGLES)
-            *out++ = slots[slot];
-    });
+    FillIndices(grid, indices.data());
     builtWidth = grid.width;
     builtHeight = grid.height;
     return true;
@@ -158,26 +88,12 @@ bool SurfaceMesh::Fit(const SurfaceGrid& grid)
 
 void SurfaceMesh::Fill(const CWaterBody& body, const SurfaceGrid& grid)
 {
-    size_t row = grid.width - 1;
-    for (size_t cj = 0; cj + 1 < grid.height; ++cj)
-        for (size_t ci = 0; ci < row; ++ci)
-        {
-            size_t k = ci + cj * row;
-            Store(&positions[3 * k], &normals[3 * k], Corner(body, grid, ci, cj));
-        }
-    size_t corners = row * (grid.height - 1);
-    ForEachQuad(grid, [&](size_t quad, size_t i, size_t j) {
-        SurfaceVertex centre = Centre(grid, Corner(body, grid, i, j - 1), Corner(body, grid, i + 1, j - 1),
-                                      Corner(body, grid, i, j), Corner(body, grid, i + 1, j));
-        size_t k = corners + quad;
-        Store(&positions[3 * k], &normals[3 * k], centre);
-    });
+    FillVertices(body, grid, positions.data(), normals.data());
 }
 
 void SurfaceMesh::Draw(const CWaterBody& body, const SurfaceGrid& grid)
 {
-    if (grid.width < 3 || grid.height < 3 || body.cornerHeights == nullptr ||
-        body.cornerNormals == nullptr)
+    if (!HasSurface(body, grid))
         return;
     if (!Fit(grid))
     {

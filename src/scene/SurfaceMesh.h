@@ -1,24 +1,17 @@
 // SurfaceMesh: the water surface as indexed triangles over one array of
-// vertices, kept between frames. Graphics side.
+// vertices, kept between frames; its geometry is SurfaceGeometry's.
+// Graphics side.
 #pragma once
 
 #include <GL/gl.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
+#include "scene/SurfaceGeometry.h"
+
 class CWaterBody;
-
-// The cell grid of a water body, in the drawing's units.
-struct SurfaceGrid
-{
-    size_t width;   // W cells
-    size_t height;  // H cells
-    float dx;       // cell size along x
-    float dy;       // cell size along y
-};
-
-SurfaceGrid SurfaceGridOf(const CWaterBody& body);
 
 // True once per run for each kind of array: the caller logs the first
 // failure to get memory for it and stays silent afterwards.
@@ -40,7 +33,7 @@ private:
     // simulation, then one centre per quad in drawing order.
     std::vector<float> positions;  // 3 per vertex
     std::vector<float> normals;    // 3 per vertex
-    std::vector<GLuint> indices;   // 12 per quad, built for builtFor
+    std::vector<uint32_t> indices; // 12 per quad, built for builtWidth × builtHeight
     size_t builtWidth = 0;
     size_t builtHeight = 0;
 };
