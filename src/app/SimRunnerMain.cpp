@@ -4,13 +4,16 @@
 // as many sub-steps as the stability bound needs, or in one plain step
 // with --no-substeps) and prints one summary line after the last step
 // (and, with --every K, also before the first and every K steps); it can
-// also dump the final cell heights.
+// also dump the final cell heights, and export every reported moment for
+// other tools (CExportSequence).
 //
 //   ripplex-sim --directory DIR --steps N [--dt SECONDS] [--heights FILE] [--every K] [--no-substeps]
+//               [--export DIR [--leave-out PARTS]]
 //
 // Summary line: time=%.6f water=%.9g spray=%.9g objects=%d particles=%d, where
 // water is the volume of the water cells and spray the volume in flight.
-// Heights file: W×H 32-bit little-endian floats in cell order, nothing else.
+// Heights file: W×H 32-bit little-endian floats in cell order, nothing else;
+// a name ending in ".npy" gets the same values as a NumPy array (H, W).
 //
 // The log goes to standard error, the warnings about option keys that had
 // no effect included (after start-up, as in the viewer).
@@ -24,12 +27,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/CommandLine.h"
 #include "app/Log.h"
 #include "config/OptionsParser.h"
+#include "export/ExportFile.h"
+#include "export/ExportSequence.h"
+#include "export/HeightDump.h"
 #include "sim/WaterBody.h"
 
 namespace
@@ -40,14 +47,18 @@ constexpr double DEFAULT_DT = 0.03;
 
 const char* const USAGE =
     "usage: ripplex-sim --directory DIR --steps N [--dt SECONDS] [--heights FILE] [--every K]\n"
-    "                   [--no-substeps]\n"
+    "                   [--no-substeps] [--export DIR [--leave-out PARTS]]\n"
     "  DIR      working directory with the option files and assets (\"d\" also works)\n"
     "  N        number of steps, decimal digits, >= 0\n"
     "  SECONDS  step length, > 0 (default 0.03), as 0.03 or 3e-2\n"
-    "  FILE     receives the final heights, W*H little-endian float32\n"
+    "  FILE     receives the final heights, W*H little-endian float32 (a NumPy array\n"
+    "           of shape (H, W) when FILE ends in .npy)\n"
     "  K        also print the summary before the first step and every K steps, >= 1\n"
     "  DIR and FILE are names as written, digits or not\n"
-    "  --no-substeps  one plain step of SECONDS each, even over the stability bound\n";
+    "  --no-substeps  one plain step of SECONDS each, even over the stability bound\n"
+    "  --export DIR   at every summary line heights_NNNNN.exr, surface_NNNNN.obj and the\n"
+    "                 objects' lines of objects.csv; bottom.obj once; DIR made if needed\n"
+    "  PARTS    what --export leaves out, comma-separated: heights, surface, objects, bottom\n";
 
 struct RunSettings
 {
@@ -57,6 +68,8 @@ struct RunSettings
     int every = 0;            // 0: only after the last step
     std::string heightsFile;  // empty: no dump
     bool subSteps = true;     // false: --no-substeps
+    std::string exportDirectory;      // empty: no export
+    unsigned exportParts = EXPORT_ALL;
 };
 
 int UsageError(const char* what, const char* name)
@@ -79,12 +92,50 @@ int RefusedValue(const char* option, const char* wanted, const char* text)
 
 bool IsKnownOption(const std::string& name)
 {
-    static const char* const known[] = {"directory", "d",     "steps",      "dt",
-                                        "heights",   "every", "no-substeps"};
+    static const char* const known[] = {"directory", "d",           "steps",  "dt",
+                                        "heights",   "every",       "no-substeps",
+                                        "export",    "leave-out"};
     for (const char* k : known)
         if (name == k)
             return true;
     return false;
+}
+
+// "--export DIR [--leave-out PARTS]": PARTS is a comma-separated list of
+// part names, each known, none empty, not all four.
+int ReadExportSettings(const CCommandLine& line, RunSettings* s)
+{
+    if (line.Find("export"))
+    {
+        const char* directory = line.GetText("export", "");
+        if (directory[0] == '\0')
+            return UsageError("--export needs a directory name", "");
+        s->exportDirectory = directory;
+    }
+    if (!line.Find("leave-out"))
+        return EXIT_SUCCESS;
+    const char* const partsWanted =
+        "parts among heights, surface, objects, bottom, comma-separated";
+    const char* text = line.GetText("leave-out", "");
+    if (text[0] == '\0')
+        return RefusedValue("leave-out", partsWanted, text);
+    if (s->exportDirectory.empty())
+        return UsageError("--leave-out needs --export", "");
+    const std::string list = text;
+    for (size_t start = 0; start <= list.size();)
+    {
+        size_t comma = list.find(',', start);
+        if (comma == std::string::npos)
+            comma = list.size();
+        const unsigned part = ExportPartNamed(list.substr(start, comma - start));
+        if (part == 0)
+            return RefusedValue("leave-out", partsWanted, text);
+        s->exportParts &= ~part;
+        start = comma + 1;
+    }
+    if (s->exportParts == 0)
+        return UsageError("--leave-out leaves nothing to export", "");
+    return EXIT_SUCCESS;
 }
 
 // The first entry of a name decides, as for every lookup of the program.
@@ -125,6 +176,9 @@ int ReadSettings(const CCommandLine& line, RunSettings* s)
             return UsageError("--heights needs a file name", "");
         s->heightsFile = heights;
     }
+
+    if (const int status = ReadExportSettings(line, s))
+        return status;
 
     for (const COptionEntry& e : line.entries)
         if (!IsKnownOption(e.name))
@@ -172,23 +226,60 @@ void PrintSummary(const CWaterBody& body)
     std::fflush(stdout);
 }
 
-bool WriteHeights(const CWaterBody& body, const std::string& fileName)
+bool EndsWith(const std::string& text, const char* suffix)
 {
-    const size_t cellCount = size_t(body.iSimulationWidth) * body.iSimulationHeight;
-    std::vector<unsigned char> bytes(cellCount * 4);
-    for (size_t i = 0; i < cellCount; ++i)
+    const size_t n = std::strlen(suffix);
+    return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
+}
+
+// The final heights: a NumPy array for a name ending in ".npy", the raw
+// dump for any other. False with "PATH (reason)" in *failure.
+bool WriteHeights(const CWaterBody& body, const std::string& fileName, std::string* failure)
+{
+    CExportFile file;
+    if (file.Create(fileName))
     {
-        const float height = body.CellHeight(i);
-        uint32_t bits;
-        std::memcpy(&bits, &height, sizeof bits);
-        for (int b = 0; b < 4; ++b)
-            bytes[4 * i + b] = static_cast<unsigned char>(bits >> (8 * b));
+        if (EndsWith(fileName, ".npy"))
+            WriteHeightsNpy(body, file);
+        else
+            WriteHeightsRaw(body, file);
     }
-    std::FILE* file = std::fopen(fileName.c_str(), "wb");
-    if (!file)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    if (file.Close())
+        return true;
+    *failure = file.Failure();
+    return false;
+}
+
+int CannotWrite(const std::string& failure)
+{
+    std::fprintf(stderr, "ripplex-sim: cannot write %s\n", failure.c_str());
+    return EXIT_FAILED;
+}
+
+// Every summary line is a moment: printed, then exported when asked for.
+// Returns EXIT_SUCCESS, EXIT_DIVERGED, or EXIT_FAILED after an export that
+// could not be written.
+int Run(CWaterBody& body, const RunSettings& settings, CExportSequence* exporter)
+{
+    auto moment = [&]() {
+        PrintSummary(body);
+        return exporter == nullptr || exporter->WriteMoment(body);
+    };
+    if (exporter != nullptr && !exporter->Begin(body))
+        return CannotWrite(exporter->Failure());
+    if (settings.every > 0 && settings.steps > 0 && !moment())  // the start the later lines compare with
+        return CannotWrite(exporter->Failure());
+    bool diverged = false;
+    for (int step = 1; step <= settings.steps && !diverged; ++step)
+    {
+        diverged = !body.Advance(settings.dt, settings.subSteps);  // logs why
+        if (settings.every > 0 && step % settings.every == 0 && step != settings.steps &&
+            !diverged && !moment())
+            return CannotWrite(exporter->Failure());
+    }
+    if (!moment() || (exporter != nullptr && !exporter->Finish()))
+        return CannotWrite(exporter->Failure());
+    return diverged ? EXIT_DIVERGED : EXIT_SUCCESS;
 }
 }  // namespace
 
@@ -202,6 +293,10 @@ int main(int argc, char** argv)
     if (const int status = ReadSettings(line, &settings))
         return status;
     const std::string heightsFile = FromStartDirectory(settings.heightsFile);
+    std::unique_ptr<CExportSequence> exporter;
+    if (!settings.exportDirectory.empty())
+        exporter = std::make_unique<CExportSequence>(FromStartDirectory(settings.exportDirectory),
+                                                     settings.exportParts);
 
     if (chdir(settings.directory.c_str()) != 0)
     {
@@ -217,24 +312,11 @@ int main(int argc, char** argv)
     }
     COptionsParser::WarnUnreadKeys();
 
-    if (settings.every > 0 && settings.steps > 0)
-        PrintSummary(body);  // the starting point the later lines compare with
-    bool diverged = false;
-    for (int step = 1; step <= settings.steps && !diverged; ++step)
-    {
-        diverged = !body.Advance(settings.dt, settings.subSteps);  // logs why
-        if (settings.every > 0 && step % settings.every == 0 && step != settings.steps && !diverged)
-            PrintSummary(body);
-    }
-    PrintSummary(body);
-    if (diverged)
-        return EXIT_DIVERGED;
-
-    if (!heightsFile.empty() && !WriteHeights(body, heightsFile))
-    {
-        std::fprintf(stderr, "ripplex-sim: cannot write %s\n", heightsFile.c_str());
-        return EXIT_FAILED;
-    }
+    if (const int status = Run(body, settings, exporter.get()))
+        return status;
+    std::string failure;
+    if (!heightsFile.empty() && !WriteHeights(body, heightsFile, &failure))
+        return CannotWrite(failure);
     CLog::Close(0);
     return EXIT_SUCCESS;
 }

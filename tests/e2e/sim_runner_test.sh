@@ -96,6 +96,7 @@ done
 # then the usage.
 count='a whole number >= 0 (decimal digits)'
 dt='a number > 0 (as 0.03 or 3e-2)'
+parts='parts among heights, surface, objects, bottom, comma-separated'
 bad_lines=(
     "data|malformed command line"
     "-d $scene|--steps needs $count"
@@ -110,6 +111,11 @@ bad_lines=(
     "-d $scene --steps 3 --dt 1e999|--dt needs $dt, not \"1e999\""
     "-d $scene --steps 3 --every 0|--every needs a whole number >= 1 (decimal digits), not \"0\""
     "-d $scene --steps 3 --heights|--heights needs a file name"
+    "-d $scene --steps 3 --export|--export needs a directory name"
+    "-d $scene --steps 3 --export x --leave-out heights,,bottom|--leave-out needs $parts, not \"heights,,bottom\""
+    "-d $scene --steps 3 --export x --leave-out Surface|--leave-out needs $parts, not \"Surface\""
+    "-d $scene --steps 3 --leave-out surface|--leave-out needs --export"
+    "-d $scene --steps 3 --export x --leave-out bottom,objects,surface,heights|--leave-out leaves nothing to export"
     "-d $scene --steps 3 --colour blue|unknown option colour"
     "-d $scene --steps 3 stray|malformed command line"
     "--|malformed command line"
