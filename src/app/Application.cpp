@@ -33,6 +33,7 @@
 #include "common/GraphicsHooks.h"
 #include "config/OptionsParser.h"
 #include "graphics/Graphics.h"
+#include "scene/VideoEncoder.h"
 #include "scene/WaterBodyDraw.h"
 #include "scene/WaterScene.h"
 
@@ -142,6 +143,40 @@ int FramesToRecord(const CCommandLine& commandLine)
     return frames;
 }
 
+// "--video FILE": the recorded frames go to FILE through ffmpeg, which
+// must be on PATH now rather than be missed at the first F4. FILE is a
+// name whatever it looks like, relative to the start directory (like
+// error.log). Both are empty without the option.
+struct VideoOutput
+{
+    std::string program;
+    std::string file;
+};
+
+VideoOutput VideoToRecord(const CCommandLine& commandLine)
+{
+    if (!commandLine.Find("video"))
+        return {};
+    const char* file = commandLine.GetText("video", "");
+    if (file[0] == '\0')
+    {
+        CLog::Write("CApplication::Init -- Erreur : option --video refus\xE9" "e, "
+                    "il faut un nom de fichier");
+        EndStartUp(EXIT_START_UP_FAILURE);
+    }
+    VideoOutput video{CVideoEncoder::FindOnPath("ffmpeg"), file};
+    if (video.program.empty())
+    {
+        CLog::Write("CApplication::Init -- Erreur : option --video \"%s\" refus\xE9" "e, "
+                    "ffmpeg est introuvable dans le PATH", file);
+        EndStartUp(EXIT_START_UP_FAILURE);
+    }
+    char startDirectory[4096];
+    if (video.file[0] != '/' && getcwd(startDirectory, sizeof startDirectory) != nullptr)
+        video.file = std::string(startDirectory) + "/" + video.file;
+    return video;
+}
+
 void InitGraphics()
 {
     if (CGraphics::Init())
@@ -177,7 +212,7 @@ void InstallGraphicsHooks()
     g_graphicsHooks.deleteTexture = DeleteTextureHook;
 }
 
-void LoadMainScene(int framesToRecord)
+void LoadMainScene(int framesToRecord, const VideoOutput& video)
 {
     if (g_pCurrentScene != nullptr)
         g_pCurrentScene->Release();
@@ -192,6 +227,8 @@ void LoadMainScene(int framesToRecord)
         EndStartUp(EXIT_START_UP_FAILURE);
     }
     scene->RecordThenQuit(framesToRecord);
+    if (!video.file.empty())
+        scene->RecordToVideo(video.program, video.file);
 }
 }  // namespace
 
@@ -209,6 +246,7 @@ int CApplication::Init(int argc, char** argv)
         EndStartUp(EXIT_START_UP_FAILURE);
     }
     const int framesToRecord = FramesToRecord(commandLine);
+    const VideoOutput video = VideoToRecord(commandLine);
     EnterWorkingDirectory(commandLine);
 
     if (!StartGLUT(argc, argv))
@@ -219,7 +257,7 @@ int CApplication::Init(int argc, char** argv)
     InitGraphics();
     RegisterCallbacks();
     InstallGraphicsHooks();
-    LoadMainScene(framesToRecord);
+    LoadMainScene(framesToRecord, video);
     COptionsParser::WarnUnreadKeys();
 
     glutMainLoop();

@@ -2,9 +2,8 @@
 // the water simulation, and the readout, the reload and the finger.
 //
 // Deliberately not done: Release frees nothing (the process ends right
-// after it), the camera vectors are never renormalised, and a frame that
-// cannot be written is not reported (recording goes on, the number still
-// advances).
+// after it) but ends a video being recorded, so that its file is whole;
+// the camera vectors are never renormalised.
 
 #include "scene/WaterScene.h"
 
@@ -37,6 +36,10 @@ constexpr float SINGLE_STEP = 0.003f;
 // very long frame (a paused process, a suspended laptop, a slow renderer)
 // the water slows down instead of the window stalling on many sub-steps.
 constexpr double MAX_RUNNING_INTERVAL = 0.1;
+
+// Exit status of an unattended recording (--record N) whose video encoder
+// failed: nobody is there to see the window.
+constexpr int EXIT_RECORDING_FAILED = 1;
 
 void EndFrame()
 {
@@ -142,6 +145,7 @@ void CWaterScene::InitLighting()
 
 void CWaterScene::Release()
 {
+    FinishVideo();
 }
 
 void CWaterScene::Display()
@@ -199,7 +203,7 @@ void CWaterScene::IdleScene()
         RecordFrame();
         glutPostRedisplay();
         if (framesToRecord > 0 && iFrameNumber >= framesToRecord)
-            CApplication::Quit();
+            CApplication::Quit(FinishVideo() ? 0 : EXIT_RECORDING_FAILED);
     }
     else if (bRunning || simulation->finger.down)
     {
@@ -219,6 +223,7 @@ void CWaterScene::StopAfterDivergence()
 {
     bRunning = false;
     bRecording = false;
+    FinishVideo();  // the video up to the divergence is kept
     UpdateIdleCallback();
     glutPostRedisplay();
     if (framesToRecord > 0)
@@ -240,6 +245,11 @@ void CWaterScene::UpdateIdleCallback()
 void CWaterScene::RecordFrame()
 {
     ReadWindowPixels(captureImage);
+    if (!videoFile.empty())
+    {
+        SendVideoFrame();
+        return;
+    }
     char name[FRAME_NAME_SIZE];
     FormatFrameName(iFrameNumber, name);
     if (iFrameNumber < INT32_MAX)
@@ -255,6 +265,48 @@ void CWaterScene::RecordFrame()
                     " l'enregistrement continue", name);
         recordingFailureLogged = true;
     }
+}
+
+// The encoder for frames of the capture image's size, replacing the file.
+// False, with one line, when it cannot start: the recording does not.
+bool CWaterScene::StartVideo()
+{
+    std::string reason = "m\xE9moire insuffisante pour l'image";
+    if (captureImage.data != nullptr &&
+        video.Start(videoProgram, videoFile, captureImage.width, captureImage.height, &reason))
+        return true;
+    CLog::Write("CWaterScene::ToggleRecording -- Impossible de lancer l'encodeur vid\xE9o pour %s"
+                " (%s), l'enregistrement ne d\xE9marre pas", videoFile.c_str(), reason.c_str());
+    return false;
+}
+
+// An encoder that has failed (it ended, or refuses the frame) stops the
+// recording with one line; the window stays, and an unattended recording
+// ends with EXIT_RECORDING_FAILED.
+void CWaterScene::SendVideoFrame()
+{
+    if (iFrameNumber < INT32_MAX)
+        ++iFrameNumber;
+    std::string reason;
+    if (video.WriteFrame(captureImage.data, &reason))
+        return;
+    CLog::Write("CWaterScene::IdleScene -- L'encodeur vid\xE9o a \xE9" "chou\xE9 pour %s (%s), "
+                "l'enregistrement s'arr\xEAte", videoFile.c_str(), reason.c_str());
+    ToggleRecording();
+    if (framesToRecord > 0)
+        CApplication::Quit(EXIT_RECORDING_FAILED);
+}
+
+// Ends the frames and waits for the encoder to close the file. False, with
+// one line, when it did not end well; true when no video was running.
+bool CWaterScene::FinishVideo()
+{
+    std::string reason;
+    if (video.Finish(&reason))
+        return true;
+    CLog::Write("CWaterScene::ToggleRecording -- La vid\xE9o %s n'a pas pu \xEAtre termin\xE9" "e (%s)",
+                videoFile.c_str(), reason.c_str());
+    return false;
 }
 
 int CWaterScene::GetEventMask()
@@ -278,6 +330,7 @@ void CWaterScene::ToggleRecording()
     bRecording = !bRecording;
     if (!bRecording)
     {
+        FinishVideo();
         if (bRunning || simulation->finger.down)
             timer.Start();  // real time resumes from now, not from before the recording
         UpdateIdleCallback();
@@ -288,6 +341,13 @@ void CWaterScene::ToggleRecording()
     int width = std::clamp(CGraphics::iScreenWidth, 0, 0xFFFF);
     int height = std::clamp(CGraphics::iScreenHeight, 0, 0xFFFF);
     captureImage.Allocate(uint16_t(width), uint16_t(height), 24);
+    if (!videoFile.empty() && !StartVideo())
+    {
+        bRecording = false;
+        if (framesToRecord > 0)
+            CApplication::Quit(EXIT_RECORDING_FAILED);
+        return;
+    }
     UpdateIdleCallback();
 }
 
@@ -493,4 +553,10 @@ std::vector<std::string> CWaterScene::ReadoutLines() const
 void CWaterScene::RecordThenQuit(int frames)
 {
     framesToRecord = frames > 0 ? frames : 0;
+}
+
+void CWaterScene::RecordToVideo(std::string program, std::string file)
+{
+    videoProgram = std::move(program);
+    videoFile = std::move(file);
 }

@@ -16,6 +16,7 @@
 #include "app/Scene.h"
 #include "app/Timer.h"
 #include "assets/TgaImage.h"
+#include "scene/VideoEncoder.h"
 #include "sim/WaterBody.h"
 
 class COptionList;
@@ -38,6 +39,13 @@ public:
     // quits with status 0 after `frames` frames. 0 or less: off.
     void RecordThenQuit(int frames);
 
+    // Command line "--video FILE": F4 and --record send their frames to
+    // `file` through the encoder at `program` (ffmpeg, found at start-up)
+    // instead of writing TGA files. Each start of recording replaces the
+    // file. An encoder that fails stops the recording with one line in the
+    // log; an unattended recording then quits with EXIT_RECORDING_FAILED.
+    void RecordToVideo(std::string program, std::string file);
+
     float fRotationDivisor = 0.0f;  // radians per pixel of drag
     float fStep = 0.0f;             // world units per camera key press
     int32_t iMouseX = 0;
@@ -58,6 +66,9 @@ private:
     void StopAfterDivergence();
     void ToggleRecording();
     void RecordFrame();
+    bool StartVideo();
+    void SendVideoFrame();
+    bool FinishVideo();
     bool MoveCamera(int key);
     void Reload();
     void ReadFingerOptions(const COptionList& options);
@@ -69,6 +80,11 @@ private:
     int framesToRecord = 0;         // unattended recording; 0: off
     bool unattendedStarted = false;
     bool recordingFailureLogged = false;  // reset at each start of recording
+
+    // --video: the encoder's program and the video file; empty: TGA frames.
+    std::string videoProgram;
+    std::string videoFile;
+    CVideoEncoder video;
 
     // The finger: a Shift + left drag is going on, and the disc it presses
     // (radius in cells, the dent's depth at rest in world units, from

@@ -19,6 +19,8 @@ fail() {
 malformed='CApplication::Init -- Erreur : La ligne de commande est mal format\xE9e'
 no_directory='CApplication::Init -- Impossible de changer pour le r\xE9pertoire %s !'
 record='CApplication::Init -- Erreur : option --record "%s" refus\xE9e, il faut un nombre d\x27images en chiffres d\xE9cimaux, 1 ou plus'
+video='CApplication::Init -- Erreur : option --video refus\xE9e, il faut un nom de fichier'
+no_ffmpeg='CApplication::Init -- Erreur : option --video "%s" refus\xE9e, ffmpeg est introuvable dans le PATH'
 cp -r "$RIPPLEX_SOURCE_DIR/default" scene
 none=DISPLAY=:4711.0
 no_glut='CApplication::Init -- Erreur \xE0 l\x27initialisation de GLUT'
@@ -56,6 +58,8 @@ $none|--record -5|254|$record|-5
 $none|--record 1e2|254|$record|1e2
 $none|--record:0|254|$record|0
 $none|--record|254|$record|
+$none|-d scene --video|254|$video|
+$none PATH=/nowhere|-d scene --video:-x.mp4|254|$no_ffmpeg|-x.mp4
 -u DISPLAY|-d scene|255|$no_glut|
 $none|-d scene|255|$no_glut|
 ROWS
