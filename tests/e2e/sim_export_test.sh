@@ -29,12 +29,12 @@ dEvent1ObjectSize = 0.1; dEvent1ObjectPosX = 0.2; dEvent1ObjectPosY = 0.15; dEve
 OPT
 
 run=("$RIPPLEX_SIM" -d "$scene" --steps 25 --every 10)
-summary=$("${run[@]}" --export "$work/x" --heights "$work/h.bin") || fail "export run: status $?"
+summary=$("${run[@]}" --export "$work/new/x" --heights "$work/h.bin") || fail "export run: status $?"
 "${run[@]}" --heights "$work/h.npy" >/dev/null || fail "npy run: status $?"
-[[ $(ls "$work/x" | tr '\n' ' ') == "bottom.obj $(printf 'heights_%05d.exr ' 0 1 2 3)objects.csv $(printf 'surface_%05d.obj ' 0 1 2 3)" ]] ||
-    fail "exported files: $(ls "$work/x")"
+[[ $(ls "$work/new/x" | tr '\n' ' ') == "bottom.obj $(printf 'heights_%05d.exr ' 0 1 2 3)objects.csv $(printf 'surface_%05d.obj ' 0 1 2 3)" ]] ||
+    fail "exported files: $(ls "$work/new/x")"
 
-[[ $("$RIPPLEX_EXR_CHECK" "$work/x/heights_00003.exr" "$work/h.bin") == "20 16 0.75 0.0500000007 0.0500000007" ]] ||
+[[ $("$RIPPLEX_EXR_CHECK" "$work/new/x/heights_00003.exr" "$work/h.bin") == "20 16 0.75 0.0500000007 0.0500000007" ]] ||
     fail "the last height map is not the dump, or its header is wrong"
 /usr/bin/python3 -c 'import numpy, sys
 a = numpy.load(sys.argv[1])
@@ -47,18 +47,21 @@ assert a.shape == (16, 20) and a.dtype == numpy.dtype("<f4") and (a.view("u4") =
 # told apart by assimp whatever it joins. The first corner stands at (dx, dy)
 # from the basin's corner, its texture coordinate (1/W, 1/H).
 counts() { assimp info "$1" 2>/dev/null | awk '/^(Vertices|Faces):/ { printf "%s ", $2 }'; }
-[[ $(counts "$work/x/surface_00000.obj") == "$((19 * 15 + 18 * 14)) $((4 * 18 * 14)) " ]] ||
-    fail "surface counts: $(counts "$work/x/surface_00000.obj")"
-[[ $(assimp info "$work/x/surface_00003.obj" -r 2>/dev/null | grep -c '^Faces: *1008$') == 1 ]] ||
+[[ $(counts "$work/new/x/surface_00000.obj") == "$((19 * 15 + 18 * 14)) $((4 * 18 * 14)) " ]] ||
+    fail "surface counts: $(counts "$work/new/x/surface_00000.obj")"
+[[ $(assimp info "$work/new/x/surface_00003.obj" -r 2>/dev/null | grep -c '^Faces: *1008$') == 1 ]] ||
     fail "the moving surface does not load with its 1008 faces"
-[[ $(counts "$work/x/bottom.obj") == "1089 2048 " ]] || fail "bottom counts: $(counts "$work/x/bottom.obj")"
-first=$(for tag in v vt; do grep -m1 "^$tag " "$work/x/surface_00000.obj"; done | tr '\n' ' ')
+[[ $(counts "$work/new/x/bottom.obj") == "1089 2048 " ]] || fail "bottom counts: $(counts "$work/new/x/bottom.obj")"
+# The bottom, modelled over [-1, 1]², spans the corners, from the first to the last.
+[[ $(assimp info "$work/new/x/bottom.obj" 2>/dev/null | grep -E '^M..imum point') =~ \(-0.450000\ -0.350000\ .*\(0.450000\ 0.350000\  ]] ||
+    fail "bottom extent: $(assimp info "$work/new/x/bottom.obj" 2>/dev/null | grep -E '^M..imum point')"
+first=$(for tag in v vt; do grep -m1 "^$tag " "$work/new/x/surface_00000.obj"; done | tr '\n' ' ')
 [[ $first == "v -0.45 -0.35 0.5 vt 0.05 0.0625 " ]] || fail "first corner: $first"
 
 # One line per object (balls and drops) of each summary line, by frame.
 expected=$(awk '{ split($4, a, "="); split($5, b, "="); print NR - 1, a[2] + b[2] }' <<<"$summary")
-got=$(awk -F, 'NR > 1 { n[$1]++ } END { for (f = 0; f < 4; f++) print f, n[f] + 0 }' "$work/x/objects.csv")
-[[ $(head -1 "$work/x/objects.csv") == "frame,time,kind,x,y,z,radius,vx,vy,vz" && "$got" == "$expected" ]] || fail "objects.csv lines per frame: $got, summary: $expected"
+got=$(awk -F, 'NR > 1 { n[$1]++ } END { for (f = 0; f < 4; f++) print f, n[f] + 0 }' "$work/new/x/objects.csv")
+[[ $(head -1 "$work/new/x/objects.csv") == "frame,time,kind,x,y,z,radius,vx,vy,vz" && "$got" == "$expected" ]] || fail "objects.csv lines per frame: $got, summary: $expected"
 
 "${run[@]}" --export "$work/y" --leave-out:surface,bottom >/dev/null || fail "--leave-out run failed"
 [[ $(ls "$work/y" | tr '\n' ' ') == "$(printf 'heights_%05d.exr ' 0 1 2 3)objects.csv " ]] ||
