@@ -24,12 +24,10 @@
 // there, after the log line and one summary line.
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "app/CommandLine.h"
 #include "app/Log.h"

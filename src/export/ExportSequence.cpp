@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "export/HeightMapExr.h"
 #include "export/ObjectTracksCsv.h"
