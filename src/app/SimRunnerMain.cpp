@@ -63,11 +63,11 @@ struct RunSettings
     std::string directory = "default";
     int steps = 0;
     double dt = DEFAULT_DT;
-    int every = 0;            // 0: only after the last step
-    std::string heightsFile;  // empty: no dump
-    bool subSteps = true;     // false: --no-substeps
-    std::string exportDirectory;      // empty: no export
-    unsigned exportParts = EXPORT_ALL;
+    int every = 0;                      // 0: only after the last step
+    std::string heightsFile;            // empty: no dump
+    bool subSteps = true;               // false: --no-substeps
+    std::string exportDirectory;        // empty: no export
+    unsigned exportParts = EXPORT_ALL;  // ExportPart bits, less --leave-out
 };
 
 int UsageError(const char* what, const char* name)
