@@ -32,9 +32,9 @@
 #include "app/CommandLine.h"
 #include "app/Log.h"
 #include "config/OptionsParser.h"
-#include "export/ExportFile.h"
-#include "export/ExportSequence.h"
-#include "export/HeightDump.h"
+#include "assets/ExportFile.h"
+#include "app/ExportSequence.h"
+#include "assets/HeightDump.h"
 #include "sim/WaterBody.h"
 
 namespace

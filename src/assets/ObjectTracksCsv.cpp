@@ -1,8 +1,8 @@
 // WriteObjectTracks: CSV is a few lines of plain text by definition.
 
-#include "export/ObjectTracksCsv.h"
+#include "assets/ObjectTracksCsv.h"
 
-#include "export/ExportFile.h"
+#include "assets/ExportFile.h"
 #include "sim/WaterBody.h"
 
 void WriteObjectTracksHeader(CExportFile& file)

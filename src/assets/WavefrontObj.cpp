@@ -1,14 +1,14 @@
 // WriteSurfaceObj, WriteBottomObj: OBJ is a few lines of plain text by
 // definition, written by hand: "v", "vt", "vn" lines, then "f" lines.
 
-#include "export/WavefrontObj.h"
+#include "assets/WavefrontObj.h"
 
 #include <cmath>
 #include <cstdint>
 #include <new>
 #include <vector>
 
-#include "export/ExportFile.h"
+#include "assets/ExportFile.h"
 #include "scene/SurfaceGeometry.h"
 #include "sim/WaterBody.h"
 

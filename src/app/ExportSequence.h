@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "export/ExportFile.h"
+#include "assets/ExportFile.h"
 
 class CWaterBody;
 

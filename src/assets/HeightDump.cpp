@@ -2,14 +2,14 @@
 // by definition (magic, version, length, a Python dict literal padded to a
 // multiple of 64 bytes); the data is the raw dump's bytes.
 
-#include "export/HeightDump.h"
+#include "assets/HeightDump.h"
 
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "export/ExportFile.h"
+#include "assets/ExportFile.h"
 #include "sim/WaterBody.h"
 
 namespace

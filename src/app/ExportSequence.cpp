@@ -1,6 +1,6 @@
 // CExportSequence: the directory, the numbered files, the one CSV.
 
-#include "export/ExportSequence.h"
+#include "app/ExportSequence.h"
 
 #include <sys/stat.h>
 
@@ -9,9 +9,9 @@
 #include <cstring>
 #include <utility>
 
-#include "export/HeightMapExr.h"
-#include "export/ObjectTracksCsv.h"
-#include "export/WavefrontObj.h"
+#include "assets/HeightMapExr.h"
+#include "assets/ObjectTracksCsv.h"
+#include "assets/WavefrontObj.h"
 
 namespace
 {

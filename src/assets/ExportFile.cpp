@@ -1,6 +1,6 @@
 // CExportFile: buffered writes that keep their first failure.
 
-#include "export/ExportFile.h"
+#include "assets/ExportFile.h"
 
 #include <cerrno>
 #include <charconv>

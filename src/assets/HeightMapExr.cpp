@@ -6,7 +6,7 @@
 // there: a full disk would give a broken file reported as written. From
 // memory, every byte goes through CExportFile, which sees every failure.
 
-#include "export/HeightMapExr.h"
+#include "assets/HeightMapExr.h"
 
 #include <OpenEXR/ImfChannelList.h>
 #include <OpenEXR/ImfDoubleAttribute.h>
@@ -21,7 +21,7 @@
 #include <exception>
 #include <vector>
 
-#include "export/ExportFile.h"
+#include "assets/ExportFile.h"
 #include "sim/WaterBody.h"
 
 namespace
