@@ -2,11 +2,9 @@
 // starting from 1; each value is bits 16 to 30 of the new state.
 #include "sim/Random.h"
 
-#include <cstdint>
-
 namespace
 {
-uint32_t g_randomState = 1u;
+uint32_t g_randomState = RANDOM_START_STATE;
 }
 
 int NextRandom()
@@ -18,5 +16,15 @@ int NextRandom()
 
 void ResetRandom()
 {
-    g_randomState = 1u;
+    g_randomState = RANDOM_START_STATE;
+}
+
+uint32_t RandomState()
+{
+    return g_randomState;
+}
+
+void SetRandomState(uint32_t state)
+{
+    g_randomState = state;
 }
