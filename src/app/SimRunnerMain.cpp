@@ -36,6 +36,7 @@
 #include "app/ExportSequence.h"
 #include "assets/HeightDump.h"
 #include "sim/WaterBody.h"
+#include "sim/WaterSummary.h"
 
 namespace
 {
@@ -198,29 +199,9 @@ std::string FromStartDirectory(const std::string& name)
 
 void PrintSummary(const CWaterBody& body)
 {
-    double water = 0.0;
-    const size_t cellCount = size_t(body.iSimulationWidth) * body.iSimulationHeight;
-    for (size_t i = 0; i < cellCount; ++i)
-        if (body.IsWaterCell(i))
-            water += double(body.CellHeight(i)) * double(body.fCellArea);
-    double spray = 0.0;
-    int objects = 0;
-    int particles = 0;
-    for (const SimObject& o : body.objects)
-    {
-        if (o.kind == OBJECT_PARTICLE)
-        {
-            const double r = o.radius;
-            spray += SPHERE_VOLUME_FACTOR * r * r * r;
-            ++particles;
-        }
-        else
-        {
-            ++objects;
-        }
-    }
-    std::printf("time=%.6f water=%.9g spray=%.9g objects=%d particles=%d\n",
-                body.dElapsedTime, water, spray, objects, particles);
+    const WaterSummary s = SummariseWater(body);
+    std::printf("time=%.6f water=%.9g spray=%.9g objects=%zu particles=%zu\n", s.time, s.water,
+                s.spray, s.objects, s.particles);
     std::fflush(stdout);
 }
 
