@@ -1,6 +1,6 @@
-// ripplex-sim: the water simulation without a window. It enters a working
-// directory, initialises the CWaterBody exactly as the program does (same
-// option files, assets and messages), advances it N times by dt (each in
+// ripplex-sim: the water simulation without a window. It initialises the
+// CWaterBody from a working directory exactly as the program does (same
+// option files, assets and messages; CWaterBodyLoader), advances it N times by dt (each in
 // as many sub-steps as the stability bound needs, or in one plain step
 // with --no-substeps) and prints one summary line after the last step
 // (and, with --every K, also before the first and every K steps); it can
@@ -22,8 +22,7 @@
 // Exit status: 0 done, 1 directory, start-up or output failure, 2 bad
 // command line, 3 (EXIT_DIVERGED) the simulation diverged: the run stops
 // there, after the log line and one summary line.
-#include <unistd.h>
-
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -31,9 +30,9 @@
 
 #include "app/CommandLine.h"
 #include "app/Log.h"
-#include "config/OptionsParser.h"
-#include "assets/ExportFile.h"
 #include "app/ExportSequence.h"
+#include "app/WaterBodyLoader.h"
+#include "assets/ExportFile.h"
 #include "assets/HeightDump.h"
 #include "sim/WaterBody.h"
 #include "sim/WaterSummary.h"
@@ -185,18 +184,6 @@ int ReadSettings(const CCommandLine& line, RunSettings* s)
     return EXIT_SUCCESS;
 }
 
-// A relative output name is taken from where the runner was started, not
-// from the working directory it enters.
-std::string FromStartDirectory(const std::string& name)
-{
-    if (name.empty() || name[0] == '/')
-        return name;
-    char cwd[4096];
-    if (!getcwd(cwd, sizeof cwd))
-        return name;
-    return std::string(cwd) + "/" + name;
-}
-
 void PrintSummary(const CWaterBody& body)
 {
     const WaterSummary s = SummariseWater(body);
@@ -271,30 +258,21 @@ int main(int argc, char** argv)
     RunSettings settings;
     if (const int status = ReadSettings(line, &settings))
         return status;
-    const std::string heightsFile = FromStartDirectory(settings.heightsFile);
     std::unique_ptr<CExportSequence> exporter;
     if (!settings.exportDirectory.empty())
-        exporter = std::make_unique<CExportSequence>(FromStartDirectory(settings.exportDirectory),
-                                                     settings.exportParts);
+        exporter = std::make_unique<CExportSequence>(settings.exportDirectory, settings.exportParts);
 
-    if (chdir(settings.directory.c_str()) != 0)
-    {
-        CLog::Write("CApplication::Init -- Impossible de changer pour le r\xE9pertoire %s !",
-                    settings.directory.c_str());
+    // The runner stays in its start directory: a relative heights file is
+    // written there.
+    const std::unique_ptr<CWaterBody> loaded = CWaterBodyLoader::Load(settings.directory.c_str());
+    if (!loaded)
         return EXIT_FAILED;
-    }
-    CWaterBody body;
-    if (!body.Init())
-    {
-        CLog::Write("CWaterScene::Init -- Impossible d'initialiser la sc\xE8" "ne");
-        return EXIT_FAILED;
-    }
-    COptionsParser::WarnUnreadKeys();
+    CWaterBody& body = *loaded;
 
     if (const int status = Run(body, settings, exporter.get()))
         return status;
     std::string failure;
-    if (!heightsFile.empty() && !WriteHeights(body, heightsFile, &failure))
+    if (!settings.heightsFile.empty() && !WriteHeights(body, settings.heightsFile, &failure))
         return CannotWrite(failure);
     CLog::Close(0);
     return EXIT_SUCCESS;
