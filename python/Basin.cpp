@@ -180,8 +180,8 @@ float CBasin::SizeY() const { return body->dSimulationSizeY; }
 
 // The one place that reads the cells for Python. A copy, through the
 // accessor every reader outside the step uses, whatever the step's own
-// layout of the grid; a layout with the heights contiguous in cell order
-// can hand out a view instead, as Corners does.
+// layout of the grid. Once the heights lie contiguous in cell order, this
+// becomes a GridView on them, as Corners is, and `heights` a view.
 void CBasin::CopyCellHeights(float* out) const
 {
     std::lock_guard<std::mutex> lock(g_coreMutex);
@@ -190,7 +190,7 @@ void CBasin::CopyCellHeights(float* out) const
         out[i] = body->CellHeight(i);
 }
 
-CornerGrid CBasin::Corners() const
+GridView CBasin::Corners() const
 {
     std::lock_guard<std::mutex> lock(g_coreMutex);
     return {body->cornerHeights, Width() - 1, Height() - 1};

@@ -51,12 +51,13 @@ struct BasinObject
     float radius;
 };
 
-// What a corner view needs: the body's own array and its shape.
-struct CornerGrid
+// A grid of the body's own floats, row by row: element (x, y) at
+// x + y·columns.
+struct GridView
 {
-    const float* heights;  // (W−1)·(H−1), corner (x, y) at x + y·(W−1)
-    size_t columns;        // W − 1
-    size_t rows;           // H − 1
+    const float* values;
+    size_t columns;
+    size_t rows;
 };
 
 class CBasin
@@ -88,8 +89,9 @@ public:
 
     // Copies the W·H cell heights into `out`, element x + y·W = cell (x, y).
     void CopyCellHeights(float* out) const;
-    // The corner heights in place; valid until the next Step or Advance.
-    CornerGrid Corners() const;
+    // The (W−1)·(H−1) corner heights in place; valid until the next Step
+    // or Advance, which may swap the body's corner arrays.
+    GridView Corners() const;
     std::vector<BasinObject> Objects() const;
 
     // A ball as an event drops it (falls with −dGravity from the next

@@ -70,6 +70,15 @@ Array ReadOnly(Array array)
     return array;
 }
 
+// A read-only (rows, columns) array on the body's own floats, no copy; its
+// base is the Basin, which the array keeps alive.
+py::array_t<float> ViewOn(const GridView& g, const py::object& basin)
+{
+    const py::ssize_t row = py::ssize_t(g.columns * sizeof(float));
+    return ReadOnly(py::array_t<float>({g.rows, g.columns}, {row, py::ssize_t(sizeof(float))},
+                                       g.values, basin));
+}
+
 std::string FileSystemName(const py::object& path)
 {
     return py::bytes(py::module_::import("os").attr("fsencode")(path));
@@ -143,6 +152,8 @@ void BindBasin(py::module_& m)
         .def_property_readonly("diverged", [](const CBasin& b) { return WithoutGil([&] { return b.Diverged(); }); })
         .def_property_readonly("extent", [](const CBasin& b) { return py::make_tuple(b.SizeX(), b.SizeY()); },
                                "Size of the basin along x and y, centred on the origin.")
+        // A copy until the cell heights lie contiguous (CopyCellHeights);
+        // then ViewOn(b.Cells(), self), as corner_heights.
         .def_property_readonly("heights",
                                [](const CBasin& b) {
                                    py::array_t<float> a({b.Height(), b.Width()});
@@ -153,11 +164,7 @@ void BindBasin(py::module_& m)
         .def_property_readonly("corner_heights",
                                [](const py::object& self) {
                                    const CBasin& b = self.cast<const CBasin&>();
-                                   const CornerGrid g = WithoutGil([&] { return b.Corners(); });
-                                   const py::ssize_t row = py::ssize_t(g.columns * sizeof(float));
-                                   return ReadOnly(py::array_t<float>({g.rows, g.columns},
-                                                                      {row, py::ssize_t(sizeof(float))},
-                                                                      g.heights, self));
+                                   return ViewOn(WithoutGil([&] { return b.Corners(); }), self);
                                })
         .def_property_readonly("objects",
                                [](const CBasin& b) {
