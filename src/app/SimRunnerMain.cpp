@@ -262,8 +262,8 @@ int main(int argc, char** argv)
     if (!settings.exportDirectory.empty())
         exporter = std::make_unique<CExportSequence>(settings.exportDirectory, settings.exportParts);
 
-    // The runner stays in its start directory: a relative heights file is
-    // written there.
+    // The runner stays in its start directory: a relative heights file or
+    // export directory is written there.
     const std::unique_ptr<CWaterBody> loaded = CWaterBodyLoader::Load(settings.directory.c_str());
     if (!loaded)
         return EXIT_FAILED;
