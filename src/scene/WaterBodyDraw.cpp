@@ -19,16 +19,12 @@
 #include <malloc.h>
 
 #include <cstddef>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <new>
 #include <vector>
 
 #include "app/Log.h"
-#include "app/Timer.h"
 #include "common/GraphicsHooks.h"
+#include "scene/PassTimes.h"
 #include "scene/SphereMesh.h"
 #include "scene/SurfaceMesh.h"
 #include "sim/WaterBody.h"
@@ -41,64 +37,8 @@ std::vector<float> g_cellPositions;
 SurfaceMesh g_surface;
 SphereMesh g_sphere;
 
-// With RIPPLEX_FRAME_TIMES=passes, every pass is finished (glFinish) and
-// timed, and each frame prints one line of the five passes' real times,
-// then one of their processor times (every thread of the process, the
-// software renderer's own included), in milliseconds. The finishes keep
-// the renderer from overlapping one pass with the next, so the sum slightly
-// exceeds an untimed frame. Processor times depend much less on the load
-// of the machine than real times.
-class PassTimes
-{
-public:
-    enum Pass { BOTTOM, SPHERES, CELLS, SURFACE, SPRAY, PASS_COUNT };
-
-    void Start()
-    {
-        static const char* wanted = std::getenv("RIPPLEX_FRAME_TIMES");
-        on = wanted != nullptr && std::strcmp(wanted, "passes") == 0;
-        if (!on)
-            return;
-        glFinish();
-        timer.Start();
-        cpu = ProcessorSeconds();
-    }
-
-    void End(Pass pass)
-    {
-        if (!on)
-            return;
-        glFinish();
-        real[pass] = timer.Lap() * 1000.0;
-        double now = ProcessorSeconds();
-        processor[pass] = (now - cpu) * 1000.0;
-        cpu = now;
-    }
-
-    void Print() const
-    {
-        if (!on)
-            return;
-        for (const double* times : {real, processor})
-            std::fprintf(stderr, "%s bottom %.3f spheres %.3f cells %.3f surface %.3f spray %.3f ms\n",
-                         times == real ? "passes" : "passes-cpu", times[BOTTOM], times[SPHERES],
-                         times[CELLS], times[SURFACE], times[SPRAY]);
-    }
-
-private:
-    static double ProcessorSeconds()
-    {
-        timespec now;
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-        return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-    }
-
-    bool on = false;
-    CTimer timer;
-    double cpu = 0.0;
-    double real[PASS_COUNT] = {};
-    double processor[PASS_COUNT] = {};
-};
+// The passes as RIPPLEX_FRAME_TIMES=passes times them.
+enum Pass { BOTTOM, SPHERES, CELLS, SURFACE, SPRAY };
 
 // The 10 × 10 sphere mesh, built on first use. Without it spheres are
 // drawn by GLUT, which gives the same picture.
@@ -289,15 +229,15 @@ void DrawWaterBodyGL(const CWaterBody& body)
     if (body.iSimulationWidth == 0 || body.iSimulationHeight == 0)
         return;
     SurfaceGrid grid = SurfaceGridOf(body);
-    PassTimes times;
+    PassTimes times("passes", {"bottom", "spheres", "cells", "surface", "spray"});
     times.Start();
 
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     DrawBottom(body);
-    times.End(PassTimes::BOTTOM);
+    times.End(BOTTOM);
     DrawSpheres(body, OBJECT_SOLID);
-    times.End(PassTimes::SPHERES);
+    times.End(SPHERES);
 
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -307,18 +247,36 @@ void DrawWaterBodyGL(const CWaterBody& body)
     glTranslatef(-body.dSimulationSizeX * 0.5f, -body.dSimulationSizeY * 0.5f, 0.0f);
     if (body.showCellGrid)
         DrawCellGrid(body, grid);
-    times.End(PassTimes::CELLS);
+    times.End(CELLS);
     glPopAttrib();
     glPushAttrib(GL_ALL_ATTRIB_BITS);
 
     SetWaterState(body);
     g_surface.Draw(body, grid);
-    times.End(PassTimes::SURFACE);
+    times.End(SURFACE);
     glPopMatrix();
 
     DrawParticles(body);
-    times.End(PassTimes::SPRAY);
+    times.End(SPRAY);
     glPopClientAttrib();
     glPopAttrib();
     times.Print();
+}
+
+void DrawCellGridGL(const CWaterBody& body)
+{
+    if (body.iSimulationWidth == 0 || body.iSimulationHeight == 0)
+        return;
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glEnable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glPushMatrix();
+    glTranslatef(-body.dSimulationSizeX * 0.5f, -body.dSimulationSizeY * 0.5f, 0.0f);
+    DrawCellGrid(body, SurfaceGridOf(body));
+    glPopMatrix();
+    glPopClientAttrib();
+    glPopAttrib();
 }
