@@ -22,6 +22,7 @@
 #include "scene/Camera.h"
 #include "scene/FrameName.h"
 #include "scene/Readout.h"
+#include "scene/ScreenMesh.h"
 
 namespace
 {
@@ -55,18 +56,6 @@ bool FrameTimesWanted()
 {
     static const bool wanted = std::getenv("RIPPLEX_FRAME_TIMES") != nullptr;
     return wanted;
-}
-
-// The water surface as drawn, from the first corner to the last in each
-// direction (corner i stands at (i + 1 − W/2)·dx), at its height of rest.
-Camera::WaterRect SurfaceAtRest(const CWaterBody& body)
-{
-    const float w = float(body.iSimulationWidth), h = float(body.iSimulationHeight);
-    const float halfW = float(body.iSimulationWidth / 2), halfH = float(body.iSimulationHeight / 2);
-    const float dx = body.dSimulationSizeX / body.iSimulationWidth;
-    const float dy = body.dSimulationSizeY / body.iSimulationHeight;
-    return {body.dDefaultHeight, (1.0f - halfW) * dx, (w - 1.0f - halfW) * dx,
-            (1.0f - halfH) * dy, (h - 1.0f - halfH) * dy};
 }
 
 }  // namespace
@@ -453,7 +442,7 @@ void CWaterScene::MouseClic(int button, int state, int x, int y)
 void CWaterScene::PressFinger(int x, int y)
 {
     CWaterBody& body = *simulation;
-    const Camera::WaterRect water = SurfaceAtRest(body);
+    const Camera::WaterRect water = ScreenMesh::SurfaceRect(body);
     const Camera::View view{v3fCamEye, v3fCamDir, v3fCamUpw, CGraphics::fScreenFOV,
                             CGraphics::iScreenWidth, CGraphics::iScreenHeight};
     Finger finger;
