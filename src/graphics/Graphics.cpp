@@ -23,6 +23,7 @@ int CGraphics::iScreenWidth = 800;
 int CGraphics::iScreenHeight = 600;
 float CGraphics::fScreenFOV = -45.0f;
 bool CGraphics::bDoubleBuffer = true;
+int CGraphics::iLook = CGraphics::LOOK_FIXED;
 int CGraphics::iErrorCode = CGraphics::ERROR_NONE;
 std::string CGraphics::sErrorMessage;
 
@@ -62,6 +63,15 @@ bool CGraphics::InitGLUT()
     bDoubleBuffer = options->GetBool("bDoubleBuffer", true);
     glutInitDisplayMode(bDoubleBuffer ? GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH
                                       : GLUT_RGB | GLUT_SINGLE | GLUT_DEPTH);
+
+    // Any value but the two looks is refused: the fixed look, and a line.
+    iLook = options->GetInt("iLook", LOOK_FIXED);
+    if (iLook != LOOK_FIXED && iLook != LOOK_SHADED)
+    {
+        CLog::Write("CGraphics::InitGLUT -- Param\xE8tre iLook invalide : %d, valeur par d\xE9"
+                    "faut %d utilis\xE9" "e", iLook, LOOK_FIXED);
+        iLook = LOOK_FIXED;
+    }
 
     glutCreateWindow(options->GetString("sWindowName", "Ripplex ver 0.alpha"));
     glutReshapeFunc(Reshape);

@@ -10,6 +10,10 @@ class CGraphics
 public:
     static constexpr int ERROR_NONE = 65001;
     static constexpr int ERROR_FILE_NOT_FOUND = 65002;
+    // The two looks of the viewer: the fixed pipeline's picture, and the
+    // water drawn by shaders (CShadedLook).
+    static constexpr int LOOK_FIXED = 0;
+    static constexpr int LOOK_SHADED = 1;
 
     // InitGLUT then InitOpenGL; false (logged) when either fails.
     static bool Init();
@@ -24,6 +28,7 @@ public:
     static int iScreenHeight;    // pixels, never below 1 after a reshape
     static float fScreenFOV;     // degrees, vertical; negative turns the picture
     static bool bDoubleBuffer;   // frames end with a swap, else glFlush
+    static int iLook;            // look at start: LOOK_FIXED or LOOK_SHADED ("iLook")
     static int iErrorCode;       // ERROR_NONE or the last failure
     static std::string sErrorMessage;
 };

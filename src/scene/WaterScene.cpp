@@ -79,6 +79,9 @@ bool CWaterScene::Init()
     bRunning = false;
     bRecording = false;
     InitLighting();
+    iLook = CGraphics::iLook;
+    if (iLook == CGraphics::LOOK_SHADED && !shadedLook.Prepare())
+        iLook = CGraphics::LOOK_FIXED;
     return true;
 }
 
@@ -154,7 +157,7 @@ void CWaterScene::Display()
     // w = 0: a directional light shining from the (+x, +y, +z) side.
     const GLfloat lightPosition[4] = {1.0f, 1.0f, 1.0f, 0.0f};
     glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
-    simulation->Draw();
+    DrawWorld();
 
     if (timed)
     {
@@ -175,6 +178,24 @@ void CWaterScene::Display()
         if (!bRecording)
             ToggleRecording();
     }
+}
+
+// The shaded look, when chosen and able to draw this body; the fixed look
+// otherwise.
+void CWaterScene::DrawWorld()
+{
+    bShadedDrawn = iLook == CGraphics::LOOK_SHADED && shadedLook.Draw(*simulation);
+    if (!bShadedDrawn)
+        simulation->Draw();
+}
+
+// F7: the other look; a shaded look the context cannot give stays fixed.
+void CWaterScene::ToggleLook()
+{
+    iLook = iLook == CGraphics::LOOK_SHADED ? CGraphics::LOOK_FIXED : CGraphics::LOOK_SHADED;
+    if (iLook == CGraphics::LOOK_SHADED && !shadedLook.Prepare())
+        iLook = CGraphics::LOOK_FIXED;
+    glutPostRedisplay();
 }
 
 // While recording, every idle call advances exactly one frame's 0.03 s,
@@ -359,6 +380,9 @@ void CWaterScene::KeyboardMove(int key, int, int)
     case GLUT_KEY_F4:
         ToggleRecording();
         break;
+    case GLUT_KEY_F7:
+        ToggleLook();
+        break;
     case GLUT_KEY_F8:
         Reload();
         break;
@@ -475,6 +499,7 @@ void CWaterScene::Reload()
         return;
     }
     fresh->showCellGrid = g_bShowCellGrid;
+    shadedLook.ForgetBody();
     simulation = std::move(fresh);  // the old body frees its grid and textures
     if (fingerDrag)
         PressFinger(iMouseX, iMouseY);
@@ -526,6 +551,7 @@ std::vector<std::string> CWaterScene::ReadoutLines() const
     add("objets %zu  gouttes %zu", body.objects.size() - particles, particles);
     add("trac\xE9 %.1f ms  %.1f images/s", dDrawSeconds * 1000.0, dFramesPerSecond);
     add("sous-pas par image %d", int(body.iLastSubSteps));
+    add("aspect %s (F7)", bShadedDrawn ? "ombr\xE9" : "fixe");
     if (body.iDivergence != DIVERGENCE_NONE)
         add("\xE9tat : diverg\xE9" "e");
     else if (bRecording)

@@ -1,7 +1,7 @@
 // CWaterScene: the program's one scene. It owns the water simulation and
 // makes a viewer of it: a free camera, the lighting, real-time running
-// (F2), single steps (F1), frame-sequence recording (F4) and the cell-grid
-// view (F9); and for exploring the water, the readout (F3), the reload of
+// (F2), single steps (F1), frame-sequence recording (F4), the cell-grid
+// view (F9) and the choice of look (F7); and for exploring the water, the readout (F3), the reload of
 // the simulation's files in place (F8) and the finger that presses the
 // water (Shift + left button). Settings come from "scene.opt". Graphics
 // side.
@@ -16,6 +16,7 @@
 #include "app/Scene.h"
 #include "app/Timer.h"
 #include "assets/TgaImage.h"
+#include "scene/ShadedLook.h"
 #include "scene/VideoEncoder.h"
 #include "sim/WaterBody.h"
 
@@ -75,6 +76,8 @@ private:
     void PressFinger(int x, int y);
     void LiftFinger();
     void CountFrame();
+    void DrawWorld();
+    void ToggleLook();
     std::vector<std::string> ReadoutLines() const;
 
     int framesToRecord = 0;         // unattended recording; 0: off
@@ -92,6 +95,12 @@ private:
     bool fingerDrag = false;
     float fFingerRadius = 3.0f;
     float fFingerDepth = 0.02f;
+
+    // The look in use (CGraphics::LOOK_FIXED or LOOK_SHADED, F7) and the
+    // shaded look's renderer, made the first time it is asked for.
+    int iLook = 0;
+    CShadedLook shadedLook;
+    bool bShadedDrawn = false;  // the latest frame was drawn by the shaded look
 
     // The readout (F3) and its figures: the latest frame's draw time and
     // the frame rate over the latest span of at least half a second.
