@@ -258,10 +258,13 @@ int main(int argc, char** argv)
     std::vector<unsigned char> mesh = EncodeBottomMesh();
     report(WriteBytes(dir + "/bottom.obj", mesh.data(), mesh.size()), dir + "/bottom.obj");
     const std::string simulationOpt = SimulationOptFor(*scene);
+    const std::string graphicsOpt = GraphicsOptFor(*scene);
     for (const DefaultOptionFile& file : g_defaultOptionFiles)
     {
         std::string path = dir + "/" + file.fileName;
-        const char* text = file.text == g_simulationOptText ? simulationOpt.c_str() : file.text;
+        const char* text = file.text == g_simulationOptText   ? simulationOpt.c_str()
+                           : file.text == g_graphicsOptText ? graphicsOpt.c_str()
+                                                              : file.text;
         report(WriteBytes(path, text, std::strlen(text)), path);
     }
     return ok ? 0 : 1;
