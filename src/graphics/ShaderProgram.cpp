@@ -1,8 +1,10 @@
 // CShaderProgram: compile, link and the checks around them.
 //
 // A shader's files are handed to the compiler as separate strings, each
-// after a "#line 1 N" directive, so that the driver's messages, which read
-// "N:line(column)", point into file N of the list the log line gives.
+// after a "#line 1 N" directive: the line numbers of the driver's
+// messages count from the start of the file they fall in, and a driver
+// that reports the string number reports N, file N of the list the log
+// line gives (Mesa reports 0 whatever the directive says).
 
 #include "graphics/ShaderProgram.h"
 
@@ -31,27 +33,19 @@ std::string OneLine(std::string text)
     return line.empty() ? "(pas de message)" : line;
 }
 
-std::string ShaderLog(GLuint shader)
+// The info log of a shader or a program, through the pair of calls for it.
+std::string InfoLog(GLuint object, void (*getInteger)(GLuint, GLenum, GLint*),
+                    void (*getLog)(GLuint, GLsizei, GLsizei*, GLchar*))
 {
     GLint length = 0;
-    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+    getInteger(object, GL_INFO_LOG_LENGTH, &length);
     std::string log(size_t(length > 0 ? length : 0), '\0');
     if (length > 0)
-        glGetShaderInfoLog(shader, length, nullptr, log.data());
+        getLog(object, length, nullptr, log.data());
     return OneLine(log);
 }
 
-std::string ProgramLog(GLuint program)
-{
-    GLint length = 0;
-    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-    std::string log(size_t(length > 0 ? length : 0), '\0');
-    if (length > 0)
-        glGetProgramInfoLog(program, length, nullptr, log.data());
-    return OneLine(log);
-}
-
-// "1 common.glsl, 2 surface.frag": the numbers the driver's messages use.
+// "1 common.glsl, 2 surface.frag": the files in the order compiled.
 std::string FileList(std::initializer_list<ShaderFile> files)
 {
     std::string list;
@@ -87,7 +81,7 @@ GLuint Compile(const char* program, GLenum stage, std::initializer_list<ShaderFi
     CLog::Write("CShaderProgram::Build -- Aspect ombr\xE9 indisponible : le shader %s du programme %s"
                 " ne compile pas (fichiers %s) : %s",
                 stage == GL_VERTEX_SHADER ? "de sommets" : "de fragments", program,
-                FileList(files).c_str(), ShaderLog(shader).c_str());
+                FileList(files).c_str(), InfoLog(shader, glGetShaderiv, glGetShaderInfoLog).c_str());
     glDeleteShader(shader);
     return 0;
 }
@@ -125,7 +119,7 @@ bool CShaderProgram::Build(const char* name, std::initializer_list<ShaderFile> v
     {
         CLog::Write("CShaderProgram::Build -- Aspect ombr\xE9 indisponible : le programme %s ne se lie"
                     " pas : %s", name,
-                    ProgramLog(program).c_str());
+                    InfoLog(program, glGetProgramiv, glGetProgramInfoLog).c_str());
         glDeleteProgram(program);
         return false;
     }
