@@ -48,7 +48,7 @@ void MakeWaves(CWaterBody& body)
     const float kx = 6.2831853f * 3.0f / float(W), ky = 6.2831853f * 2.0f / float(H);
     for (uint32_t y = 1; y + 1 < H; ++y)
         for (uint32_t x = 1; x + 1 < W; ++x)
-            body.cells[x + y * W].height +=
+            body.cellHeights[x + y * W] +=
                 0.01f * std::sin(kx * float(x)) * std::cos(ky * float(y));
     // The waves were not made by a step: they must not count as a rise.
     body.UpdateCornerHeights();

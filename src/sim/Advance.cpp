@@ -6,7 +6,7 @@
 // Deliberately not done: the bound covers the pipe stage only (objects and
 // spray only force it); Step itself stays a single explicit step and
 // reports nothing, and the watch only reads what the sweeps of the step
-// gathered on their way (WaterGrid.cpp, Objects.cpp).
+// gathered on their way (GridSweeps.cpp, Objects.cpp).
 #include <cmath>
 #include <cstdio>
 #include <limits>

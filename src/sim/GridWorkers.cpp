@@ -6,7 +6,7 @@
 CGridWorkers::CGridWorkers(int count)
     : threadCount(std::max(count, 1)),
       scratch(std::max(count, 1)),
-      indices(std::max(count, 1)),
+      indices(size_t(std::max(count, 1)) * LISTS),
       barrier(std::max(count, 1))
 {
     try

@@ -50,9 +50,11 @@ public:
     bool ReserveScratch(size_t floats);
     float* Scratch(int band) { return scratch[band].data(); }
 
-    // Per-band list of indices (e.g. the cells or corners a band found),
-    // kept from call to call like the scratch; the job clears and fills it.
-    std::vector<uint32_t>& Indices(int band) { return indices[band]; }
+    // Per-band lists of indices (e.g. the corners a band found), LISTS per
+    // band, kept from call to call like the scratch; the job clears and
+    // fills them.
+    static constexpr int LISTS = 2;
+    std::vector<uint32_t>& Indices(int band, int list = 0) { return indices[band * LISTS + list]; }
 
 private:
     using ErasedJob = void (*)(void* job, int band);
@@ -70,7 +72,7 @@ private:
     int threadCount;
     std::vector<std::thread> threads;
     std::vector<std::vector<float>> scratch;  // one buffer per band
-    std::vector<std::vector<uint32_t>> indices;  // one list per band
+    std::vector<std::vector<uint32_t>> indices;  // LISTS per band
     std::barrier<> barrier;
 
     std::mutex mutex;
@@ -81,4 +83,39 @@ private:
     bool stopping = false;
     ErasedJob currentFunction = nullptr;
     void* currentJob = nullptr;
+};
+
+// Splits rows among a pool's threads, or runs everything on the calling
+// thread, as one band, when there is no pool.
+struct BandRunner
+{
+    CGridWorkers* pool;
+
+    int BandCount() const { return pool ? pool->ThreadCount() : 1; }
+
+    void Rows(int band, uint32_t first, uint32_t count, uint32_t* begin, uint32_t* end) const
+    {
+        if (pool)
+            pool->BandRows(band, first, count, begin, end);
+        else
+        {
+            *begin = first;
+            *end = first + count;
+        }
+    }
+
+    void Barrier() const
+    {
+        if (pool)
+            pool->Barrier();
+    }
+
+    template <class Job>
+    void Run(Job& job) const
+    {
+        if (pool)
+            pool->Run(job);
+        else
+            job(0);
+    }
 };

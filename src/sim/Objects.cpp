@@ -91,7 +91,7 @@ void TakeWaterAround(CWaterBody& b, uint32_t x, uint32_t y, float e)
     const uint32_t w = b.iSimulationWidth;
     const size_t around[4] = {x + y * w, x + (y + 1) * w, (x + 1) + (y + 1) * w, (x + 1) + y * w};
     for (size_t i : around)
-        b.cells[i].height = static_cast<float>(b.cells[i].height - e * 0.25);
+        b.cellHeights[i] = static_cast<float>(b.cellHeights[i] - e * 0.25);
 }
 
 // e is the excess rise of the corner (height per cell area), base the
@@ -187,7 +187,7 @@ void SetPressure(CWaterBody& body, const Disc& d, const GridFrame& f, float pres
     for (int32_t a = d.a.first; a <= d.a.last; ++a)
         for (int32_t b = d.b.first; b <= d.b.last; ++b)
             if (d.Covers(a, b, f))
-                body.cells[uint32_t(f.halfWidth + a) + uint32_t(f.halfHeight + b) * f.width].pressure = pressure;
+                body.cellPressures[uint32_t(f.halfWidth + a) + uint32_t(f.halfHeight + b) * f.width] = pressure;
 }
 
 // A sphere moving through the surface puts -F/(2n) on each of the n cells
@@ -208,8 +208,8 @@ void PressDisc(CWaterBody& body, const GridFrame& f, const SimObject& o)
 // whose corner it fell on, (cx + 1, cy + 1), which is always in the grid.
 void AbsorbParticle(CWaterBody& b, uint32_t cx, uint32_t cy, const SimObject& o)
 {
-    Cell& cell = b.cells[(cx + 1) + (cy + 1) * b.iSimulationWidth];
-    cell.height = static_cast<float>(cell.height + o.radius * o.radius * o.radius * SPHERE_VOLUME_FACTOR / b.fCellArea);
+    float& height = b.cellHeights[(cx + 1) + (cy + 1) * b.iSimulationWidth];
+    height = static_cast<float>(height + o.radius * o.radius * o.radius * SPHERE_VOLUME_FACTOR / b.fCellArea);
 }
 
 void PutBackAbove(SimObject& o)
@@ -323,12 +323,18 @@ void ThrowFromCorner(CWaterBody& b, const GridFrame& f, uint32_t x, uint32_t y,
 
 void CWaterBody::ThrowParticles(double dt)
 {
-    bCornerHeightsPending = false;  // the cells are about to change
     // A rise over no time (or a step that is not a time) has no speed to
     // give: e / (2 dt) would be infinite.
     if (!(dt > 0.0) || !std::isfinite(dt))
         return;
-    if (!FindThrowingCorners(dt))
+    EmitParticles(dt, FindThrowingCorners(dt));
+}
+
+void CWaterBody::EmitParticles(double dt, bool listed)
+{
+    if (!(dt > 0.0) || !std::isfinite(dt))
+        return;
+    if (!listed)
     {
         ThrowParticlesCornerByCorner(dt);
         return;
@@ -369,8 +375,12 @@ void CWaterBody::ThrowParticlesCornerByCorner(double dt)
 
 void CWaterBody::MoveObjects(double dt)
 {
-    ClearPressure();  // walls included; free when the pipe stage already did it
+    ClearPressures();  // walls included
+    MoveEveryObject(dt);
+}
 
+void CWaterBody::MoveEveryObject(double dt)
+{
     const GridFrame f = MakeFrame(*this);
     const float t = static_cast<float>(dt);
     // One compacting pass: records that stay slide down over the removed

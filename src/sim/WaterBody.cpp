@@ -1,6 +1,7 @@
 // CWaterBody: reading "simulation.opt", loading the assets, building the
 // grid, and the step as its six stages. The grid stages themselves live in
-// WaterGrid.cpp, the objects and spray in Objects.cpp, the event script in
+// PipeStage.cpp, CornerStages.cpp, SprayTest.cpp and GridSweeps.cpp, the
+// objects and spray in Objects.cpp, the event script in
 // scene/EventScript.cpp.
 //
 // Deliberately not done: no drawing or texture upload here (the graphics
@@ -9,6 +10,7 @@
 // Parameters that cannot make a working grid are refused with one log line.
 #include "sim/WaterBody.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/Log.h"
@@ -18,17 +20,6 @@
 
 namespace
 {
-// Largest grid Init accepts: 2^24 cells (4096 x 4096) of 56 bytes plus the
-// corner arrays, about 1.3 GB. Beyond that the allocation is not sane for
-// an interactive basin, and W·H must stay exact in a float for the
-// position-to-cell mapping.
-constexpr uint64_t MAX_CELL_COUNT = uint64_t(1) << 24;
-
-const int8_t DIRECTION_TABLE[16] = {
-    -1, 0, 1, 1, -1, -1, 0, 1,   // dx of directions 0..7
-    -1, -1, -1, 0, 0, 1, 1, 1,   // dy; direction 7 - k is opposite to k
-};
-
 // Names of the asset files, pointing into the cached "simulation.opt" list.
 struct AssetNames
 {
@@ -147,7 +138,7 @@ static AssetNames ReadParameters(CWaterBody& b, const COptionList& o, int* width
 }
 
 // Refuses what cannot make a working grid: fewer than 3 cells along a side
-// (no water cell), more than MAX_CELL_COUNT cells, sizes, divisors or
+// (no water cell), more than MAX_CELLS cells, sizes, divisors or
 // density not above 0, any non-finite parameter, and sizes so extreme that
 // the derived constants underflow or overflow (the pipes divide by them).
 // Logs the first offending key and returns false.
@@ -157,7 +148,7 @@ static bool CheckParameters(const CWaterBody& b, int widthRead, int heightRead)
         return RefuseInt("iSimulationWidth", widthRead);
     if (heightRead < 3)
         return RefuseInt("iSimulationHeight", heightRead);
-    if (uint64_t(b.iSimulationWidth) * b.iSimulationHeight > MAX_CELL_COUNT)
+    if (uint64_t(b.iSimulationWidth) * b.iSimulationHeight > MAX_CELLS)
     {
         CLog::Write("CWaterBody::Init -- Param\xE8tres iSimulationWidth et iSimulationHeight "
                     "invalides : %d x %d", widthRead, heightRead);
@@ -237,8 +228,7 @@ bool CWaterBody::Init()
     bWatchedObjectsFinite = true;
     bStartVolumeKnown = false;
     iDivergence = DIVERGENCE_NONE;
-    for (int i = 0; i < 16; ++i)
-        neighbourOffsets[i] = DIRECTION_TABLE[i];
+    std::copy(DIRECTION_TABLE, DIRECTION_TABLE + 16, neighbourOffsets);
     const DerivedConstants d = Derive(*this);
     fCellArea = d.cellArea;
     fPipeCrossSection = d.pipeCrossSection;
@@ -272,10 +262,22 @@ std::unique_ptr<CWaterBody> CWaterBody::LoadAfresh()
     return body;
 }
 
+// The six stages in their order. When it can, Step runs stages 2, 3 and 5
+// in one sweep over the grid (GridSweeps.cpp), which also tests every new
+// corner for spray and sets the pressures back to 0 once the pipes have
+// read them; the normals then come before the spray, which changes cells
+// but no corner height. Either way the state is the same to the bit.
 void CWaterBody::Step(double dt)
 {
     dElapsedTime += dt;
-    FireEvents();              // due events add or remove spheres
+    FireEvents();                           // due events add or remove spheres
+    const GridSweep sweep = SweepGrid(dt);  // pipes, new heights, corners, normals
+    if (sweep.done)
+    {
+        EmitParticles(dt, sweep.cornersListed);  // spray where the corners rose fast
+        MoveEveryObject(dt);                     // the sweep cleared the pressures
+        return;
+    }
     UpdatePipes(dt);           // flows from the previous step's pressures; new heights
     UpdateCornerHeights();     // the surface the objects and the drawing see
     ThrowParticles(dt);        // spray where the corners rose fast; takes water out

@@ -16,6 +16,7 @@
 #include "assets/3DSObject.h"
 #include "common/Drawable.h"
 #include "common/Vec3.h"
+#include "sim/GridLayout.h"
 #include "sim/SimEvent.h"
 #include "sim/SimObject.h"
 
@@ -40,12 +41,6 @@ enum DivergenceKind : int32_t
 // viewer, that stopped because the simulation diverged.
 constexpr int EXIT_DIVERGED = 3;
 
-enum CellKind : int32_t
-{
-    CELL_WATER = 0,
-    CELL_WALL = 1,
-};
-
 // A finger pressing on the water (the viewer's Shift + left button): while
 // `down`, every object pass ends by setting `pressure` on each cell of the
 // disc of `radius` around (x, y), the disc a sphere presses, so the finger
@@ -59,16 +54,6 @@ struct Finger
     float y = 0.0f;
     float radius = 0.0f;
     float pressure = 0.0f;
-};
-
-struct Cell
-{
-    float height;          // water column, volume per cell area
-    float flow[8];         // volume per second toward direction k; positive leaves
-    bool pipeDone[8];      // pipe k already updated in this step
-    float pressure;        // external pressure from the latest object pass
-    float volumeChange;    // net volume gained in this step
-    int32_t kind;          // CellKind
 };
 
 class CWaterBody : public CDrawable
@@ -125,11 +110,13 @@ public:
 
     // The cells as code outside the step reads them, cell (x, y) at index
     // x + y·W: its water height, and whether it is water (not a wall).
-    // Drawing, exports and tools go through these, whatever the step's
-    // own layout of the grid.
-    bool HasCells() const { return cells != nullptr; }
-    float CellHeight(size_t index) const { return cells[index].height; }
-    bool IsWaterCell(size_t index) const { return cells[index].kind == CELL_WATER; }
+    // Drawing, exports and tools go through these; CellHeights gives all
+    // W·H heights, contiguous in that order, valid until the grid is
+    // allocated again or released.
+    bool HasCells() const { return cellHeights != nullptr; }
+    float CellHeight(size_t index) const { return cellHeights[index]; }
+    bool IsWaterCell(size_t index) const { return waterMask[index] != 0; }
+    const float* CellHeights() const { return cellHeights; }
 
     uint32_t iSimulationWidth = 0;
     uint32_t iSimulationHeight = 0;
@@ -151,8 +138,24 @@ public:
     float fDensityGravity = 0.0f;
     float fDensityPipeLength = 0.0f;
     float fRepresentationStep = 0.0f;
-    int8_t neighbourOffsets[16] = {};  // dx for directions 0..7, then dy
-    Cell* cells = nullptr;                     // W·H
+    // The direction table, DIRECTION_TABLE as Init and AllocateGrid write
+    // it. The stages do not read it: the pipes are stored by direction.
+    int8_t neighbourOffsets[16] = {};
+    // The cells, one array of W·H per field, cell (x, y) at x + y·W, each
+    // array aligned to a cache line. Tests and tools may edit any of them
+    // between stages; the next stage reads them as they are.
+    float* cellHeights = nullptr;       // water column, volume per cell area
+    float* cellPressures = nullptr;     // external pressure from the latest object pass
+    // Volume per second through the pipe from the cell toward its neighbour
+    // in direction PIPE_DIRECTIONS[j], positive leaving the cell; the
+    // neighbour's flow toward the cell is its opposite. Flows persist from
+    // step to step (the pipe stage accelerates and damps them); a pipe
+    // toward a wall of the border carries 0.
+    float* pipeFlows[PIPE_COUNT] = {};
+    // The kinds as a mask: 1 water, 0 wall (any other value counts as
+    // water). The border is walls from allocation on; nothing in the
+    // simulation changes a kind afterwards.
+    uint8_t* waterMask = nullptr;
     float* cornerHeights = nullptr;            // (W−1)·(H−1)
     float* previousCornerHeights = nullptr;    // (W−1)·(H−1)
     Vec3* cornerNormals = nullptr;             // (W−1)·(H−1)
@@ -169,14 +172,29 @@ public:
     // Results never depend on it.
     int32_t iThreads = 0;
 
-    // Grid-stage machinery (WaterGrid.cpp): the worker pool, made on first
-    // use and freed by Release, and whether the pipe stage has already set
-    // every cell's pressure back to 0 during the current step.
+    // The worker pool of the grid stages (GridSweeps.cpp), made on first use
+    // and freed by Release; null when not even a one-band pool could be had.
     CGridWorkers* pGridWorkers = nullptr;
-    bool bPressureCleared = false;
-    // Sets every cell's pressure to 0, walls included; free when the pipe
-    // stage of this step already did it.
-    void ClearPressure();
+    CGridWorkers* GridWorkers();
+
+    // What Step's sweep of the grid did (GridSweeps.cpp): stages 2, 3 and 5
+    // in one pass over the cells, with the test of stage 4 on each corner
+    // row as it is made and the pressures set back to 0 once the pipes have
+    // read them. Not done (nothing changed) when the grid is too small for
+    // it or the pool's memory cannot be had: Step then runs the stages one
+    // by one. cornersListed: throwingCorners holds the throwing corners of
+    // this step (false: the list could not be had).
+    struct GridSweep
+    {
+        bool done = false;
+        bool cornersListed = false;
+    };
+    GridSweep SweepGrid(double dt);
+
+    // Sets every cell's pressure to 0, walls included.
+    void ClearPressures();
+    // Stage 6 without its first part, on pressures already at 0.
+    void MoveEveryObject(double dt);
 
     // Spray stage. ThrowParticles tests every corner in one row-order pass
     // over the corner arrays (FindThrowingCorners, split among the worker
@@ -190,17 +208,11 @@ public:
     // reaches dParticleThresHold, x outer, y inner; false (list unusable)
     // when memory for the lists could not be had.
     bool FindThrowingCorners(double dt);
+    // Throws the particles of throwingCorners when `listed`, else walks the
+    // corners one by one.
+    void EmitParticles(double dt, bool listed);
     std::vector<uint32_t> throwingCorners;
     std::vector<uint32_t> throwingColumnStarts;  // bucket starts of the sort by corner column
-
-    // Corner heights that the pipe stage computed while the settled rows
-    // were still in cache, and whether they are those of the current cell
-    // heights: set by UpdatePipes, taken (by rotating the three arrays) by
-    // the UpdateCornerHeights right after it, dropped by ThrowParticles and
-    // the object pass, which change heights. Code that writes cell heights
-    // by hand between UpdatePipes and UpdateCornerHeights must clear the flag.
-    float* pendingCornerHeights = nullptr;  // (W−1)·(H−1); null: the stages stay apart
-    bool bCornerHeightsPending = false;
 
     // Divergence watch, fed by sweeps that read the cells and objects
     // anyway: the water cells' volume as the pipe stage left it (not finite

@@ -13,12 +13,12 @@ bool BlowsUp(const std::string& options, double dt, int steps)
     std::mt19937 random(12345);
     std::uniform_real_distribution<float> disturbance(-1e-4f, 1e-4f);
     for (size_t i = 0; i < count; ++i)
-        b.cells[i].height += disturbance(random);
+        b.cellHeights[i] += disturbance(random);
     for (int step = 0; step < steps; ++step)
     {
         b.Step(dt);
         for (size_t i = 0; i < count; ++i)
-            if (!(std::fabs(b.cells[i].height - 1.0f) <= 0.1f))
+            if (!(std::fabs(b.cellHeights[i] - 1.0f) <= 0.1f))
                 return true;
     }
     return false;

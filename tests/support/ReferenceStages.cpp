@@ -4,13 +4,80 @@
 #include "ReferenceStages.h"
 
 #include <cmath>
+#include <cstddef>
+#include <vector>
 
 namespace
 {
 
-Cell& CellAt(CWaterBody& b, uint32_t x, uint32_t y)
+// One cell with the fields the pipe stage is defined on, in their order.
+struct PlainCell
 {
-    return b.cells[x + y * b.iSimulationWidth];
+    float height;
+    float flow[8];
+    bool pipeDone[8];
+    float pressure;
+    float volumeChange;
+    bool water;
+};
+
+// Each pipe is stored once, at its earlier cell k in {2, 3, 6, 7}; the
+// records hold it at both ends, the later end with the opposite sign.
+// Pipes out of the grid hold 0.
+std::vector<PlainCell> RecordsOf(const CWaterBody& b)
+{
+    const uint32_t W = b.iSimulationWidth, H = b.iSimulationHeight;
+    std::vector<PlainCell> cells(size_t(W) * H, PlainCell{});
+    for (uint32_t y = 0; y < H; ++y)
+        for (uint32_t x = 0; x < W; ++x)
+        {
+            const size_t i = x + size_t(y) * W;
+            cells[i].height = b.cellHeights[i];
+            cells[i].pressure = b.cellPressures[i];
+            cells[i].water = b.waterMask[i] != 0;
+            for (int j = 0; j < PIPE_COUNT; ++j)
+            {
+                const int k = PIPE_DIRECTIONS[j];
+                const int64_t nx = int64_t(x) + b.neighbourOffsets[k];
+                const int64_t ny = int64_t(y) + b.neighbourOffsets[8 + k];
+                if (nx < 0 || ny < 0 || nx >= W || ny >= H)
+                    continue;
+                cells[i].flow[k] = b.pipeFlows[j][i];
+                cells[size_t(nx) + size_t(ny) * W].flow[7 - k] = -b.pipeFlows[j][i];
+            }
+        }
+    return cells;
+}
+
+bool IsInterior(const CWaterBody& b, int64_t x, int64_t y)
+{
+    return x >= 1 && y >= 1 && x + 1 < b.iSimulationWidth && y + 1 < b.iSimulationHeight;
+}
+
+// Back into the body: the heights, and each pipe as its earlier end holds
+// it when that cell was visited, else as the later end holds it (negated),
+// else as it was (a pipe along the border, which no loop visits).
+void WriteBack(CWaterBody& b, const std::vector<PlainCell>& cells)
+{
+    const uint32_t W = b.iSimulationWidth, H = b.iSimulationHeight;
+    for (uint32_t y = 0; y < H; ++y)
+        for (uint32_t x = 0; x < W; ++x)
+        {
+            const size_t i = x + size_t(y) * W;
+            b.cellHeights[i] = cells[i].height;
+            for (int j = 0; j < PIPE_COUNT; ++j)
+            {
+                const int k = PIPE_DIRECTIONS[j];
+                const int64_t nx = int64_t(x) + b.neighbourOffsets[k];
+                const int64_t ny = int64_t(y) + b.neighbourOffsets[8 + k];
+                if (nx < 0 || ny < 0 || nx >= W || ny >= H)
+                    continue;
+                if (IsInterior(b, x, y))
+                    b.pipeFlows[j][i] = cells[i].flow[k];
+                else if (IsInterior(b, nx, ny))
+                    b.pipeFlows[j][i] = -cells[size_t(nx) + size_t(ny) * W].flow[7 - k];
+            }
+        }
 }
 
 }  // namespace
@@ -18,22 +85,23 @@ Cell& CellAt(CWaterBody& b, uint32_t x, uint32_t y)
 void ReferenceUpdatePipes(CWaterBody& b, double dt)
 {
     const uint32_t W = b.iSimulationWidth, H = b.iSimulationHeight;
-    b.bPressureCleared = false;  // the object pass must clear them itself
-    for (uint32_t i = 0; i < W * H; ++i)
-        for (bool& done : b.cells[i].pipeDone)
+    std::vector<PlainCell> cells = RecordsOf(b);
+    auto CellAt = [&](uint32_t x, uint32_t y) -> PlainCell& { return cells[x + size_t(y) * W]; };
+    for (PlainCell& cell : cells)
+        for (bool& done : cell.pipeDone)
             done = false;
     for (uint32_t x = 1; x + 1 < W; ++x)
     {
         for (uint32_t y = 1; y + 1 < H; ++y)
         {
-            Cell& C = CellAt(b, x, y);
+            PlainCell& C = CellAt(x, y);
             C.volumeChange = 0;
             for (int k = 0; k < 8; ++k)
             {
-                Cell& N = CellAt(b, x + b.neighbourOffsets[k], y + b.neighbourOffsets[8 + k]);
+                PlainCell& N = CellAt(x + b.neighbourOffsets[k], y + b.neighbourOffsets[8 + k]);
                 if (!C.pipeDone[k])
                 {
-                    if (N.kind == CELL_WATER)
+                    if (N.water)
                     {
                         C.flow[k] += dt * b.fPipeCrossSection *
                                      (b.fDensityGravity * (C.height - N.height) + C.pressure -
@@ -57,10 +125,11 @@ void ReferenceUpdatePipes(CWaterBody& b, double dt)
     for (uint32_t x = 1; x + 1 < W; ++x)
         for (uint32_t y = 1; y + 1 < H; ++y)
         {
-            Cell& C = CellAt(b, x, y);
-            if (C.kind != CELL_WALL)
+            PlainCell& C = CellAt(x, y);
+            if (C.water)
                 C.height += (1.0f / b.fCellArea) * C.volumeChange;
         }
+    WriteBack(b, cells);
 }
 
 void ReferenceUpdateCornerHeights(CWaterBody& b)
@@ -72,14 +141,14 @@ void ReferenceUpdateCornerHeights(CWaterBody& b)
         {
             const uint32_t i = x + y * (W - 1);
             b.previousCornerHeights[i] = b.cornerHeights[i];
-            const Cell* around[4] = {&CellAt(b, x, y), &CellAt(b, x, y + 1), &CellAt(b, x + 1, y),
-                                     &CellAt(b, x + 1, y + 1)};
+            const size_t around[4] = {x + y * W, x + (y + 1) * W, x + 1 + y * W,
+                                      x + 1 + (y + 1) * W};
             float sum = 0;
             int count = 0;
-            for (const Cell* c : around)
-                if (c->kind == CELL_WATER)
+            for (size_t c : around)
+                if (b.waterMask[c])
                 {
-                    sum += c->height;
+                    sum += b.cellHeights[c];
                     ++count;
                 }
             float average = count > 0 ? sum / count : 0;

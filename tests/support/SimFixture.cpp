@@ -147,9 +147,19 @@ std::string CSimFixture::LogText() const
     return text.str();
 }
 
-Cell& CSimFixture::CellAt(uint32_t x, uint32_t y)
+float& CSimFixture::HeightAt(uint32_t x, uint32_t y)
 {
-    return body.cells[x + y * body.iSimulationWidth];
+    return body.cellHeights[x + y * body.iSimulationWidth];
+}
+
+float& CSimFixture::PressureAt(uint32_t x, uint32_t y)
+{
+    return body.cellPressures[x + y * body.iSimulationWidth];
+}
+
+uint8_t& CSimFixture::WaterAt(uint32_t x, uint32_t y)
+{
+    return body.waterMask[x + y * body.iSimulationWidth];
 }
 
 float CSimFixture::CornerHeightAt(uint32_t x, uint32_t y) const
@@ -178,11 +188,10 @@ uint64_t StateHashOf(const CWaterBody& body)
     Hasher h;
     h.Values(body.dElapsedTime);
     const size_t cellCount = size_t(body.iSimulationWidth) * body.iSimulationHeight;
-    for (size_t i = 0; body.cells && i < cellCount; ++i)
-    {
-        const Cell& c = body.cells[i];
-        h.Values(c.height, c.flow, c.pressure, c.kind);
-    }
+    for (size_t i = 0; body.HasCells() && i < cellCount; ++i)
+        h.Values(body.cellHeights[i], body.pipeFlows[0][i], body.pipeFlows[1][i],
+                 body.pipeFlows[2][i], body.pipeFlows[3][i], body.cellPressures[i],
+                 body.waterMask[i]);
     const size_t cornerCount = size_t(body.iSimulationWidth - 1) * (body.iSimulationHeight - 1);
     for (size_t i = 0; body.cornerHeights && i < cornerCount; ++i)
         h.Values(body.cornerHeights[i], body.cornerNormals[i]);

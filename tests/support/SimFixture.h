@@ -42,7 +42,10 @@ public:
     std::string LogText() const;
     const std::string& Directory() const { return directory; }
 
-    Cell& CellAt(uint32_t x, uint32_t y);
+    // Cell (x, y) in the body's arrays; WaterAt is 1 for water, 0 for a wall.
+    float& HeightAt(uint32_t x, uint32_t y);
+    float& PressureAt(uint32_t x, uint32_t y);
+    uint8_t& WaterAt(uint32_t x, uint32_t y);
     float CornerHeightAt(uint32_t x, uint32_t y) const;
     const Vec3& CornerNormalAt(uint32_t x, uint32_t y) const;
     void Run(int steps, double dt);

@@ -94,13 +94,13 @@ TEST(DivergenceWatch, NonFiniteStateLostWaterOrRunawaySprayStopsTheAdvanceWithOn
         int32_t kind;
         const char* what;
     } cases[] = {
-        {[](CWaterBody& b) { b.cells[26 + 12 * 30].height = NAN; }, DIVERGENCE_CELLS,
+        {[](CWaterBody& b) { b.cellHeights[26 + 12 * 30] = NAN; }, DIVERGENCE_CELLS,
          "hauteur ou d\xE9" "bit d'eau non fini"},
-        {[](CWaterBody& b) { b.cells[1 + 1 * 30].flow[3] = INFINITY; }, DIVERGENCE_CELLS,
+        {[](CWaterBody& b) { b.pipeFlows[1][1 + 1 * 30] = INFINITY; }, DIVERGENCE_CELLS,
          "hauteur ou d\xE9" "bit d'eau non fini"},
         {[](CWaterBody& b) { b.objects.at(0).position.x = NAN; }, DIVERGENCE_OBJECTS,
          "position ou vitesse d'un objet non finie"},
-        {[](CWaterBody& b) { b.cells[15 + 12 * 30].height += 0.15f * 28 * 22 * 0.11f; },
+        {[](CWaterBody& b) { b.cellHeights[15 + 12 * 30] += 0.15f * 28 * 22 * 0.11f; },
          DIVERGENCE_VOLUME, "eau \xE0 111.0 %, eau et embruns \xE0 111.0 % du volume de d\xE9part"},
         {[](CWaterBody& b) { b.dWatchedSpray = 0.02; }, DIVERGENCE_VOLUME,
          "eau \xE0 100.0 %, eau et embruns \xE0 115.6 % du volume de d\xE9part"},

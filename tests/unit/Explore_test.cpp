@@ -117,7 +117,7 @@ TEST(Explore, FingerPressesItsDisc)
         {
             const int a = x - 25 - 5, b = y - 25 + 2;
             SCOPED_TRACE(testing::Message() << "cell " << x << ", " << y);
-            EXPECT_EQ(body->cells[x + 50 * y].pressure, a * a + b * b <= 6 ? 0.3f : 0.0f);
+            EXPECT_EQ(body->cellPressures[x + 50 * y], a * a + b * b <= 6 ? 0.3f : 0.0f);
         }
 }
 

@@ -55,7 +55,7 @@ TEST(Pipes, RaisedCellDropsByTheWrittenOutPipeFlow)
                       std::to_string(r.cs) + "; iPipeDivisor = " + std::to_string(r.pd) + ";");
         ASSERT_TRUE(f.initialised) << f.LogText();
         const float raised = r.level + 0.1f;
-        f.CellAt(r.x, r.y).height = raised;
+        f.HeightAt(r.x, r.y) = raised;
         f.Run(1, DT);
 
         const float A = (r.SX / r.W) * (r.SY / r.H);
@@ -67,22 +67,22 @@ TEST(Pipes, RaisedCellDropsByTheWrittenOutPipeFlow)
         for (int k = 0; k < r.neighbours; ++k)
             lost = static_cast<float>(lost - flow * DT);
         const float gained = static_cast<float>(0.0f - (-flow) * DT);
-        EXPECT_EQ(f.CellAt(r.x, r.y).height, raised + (1.0f / A) * lost);
+        EXPECT_EQ(f.HeightAt(r.x, r.y), raised + (1.0f / A) * lost);
         const double drop = r.neighbours * DT * DT * (A / r.cs) * r.g * (0.1) /
                             (std::sqrt(A) / r.pd) * (1.0 - r.friction * DT) / A;
-        EXPECT_NEAR(f.CellAt(r.x, r.y).height, r.level + 0.1 - drop, 1e-5 * drop);
+        EXPECT_NEAR(f.HeightAt(r.x, r.y), r.level + 0.1 - drop, 1e-5 * drop);
         if (r.drop != 0.0)
         {
             EXPECT_NEAR(drop, r.drop, 1e-9);
         }
         for (int dx = -1; dx <= 1; ++dx)
             for (int dy = -1; dy <= 1; ++dy)
-                if ((dx || dy) && f.CellAt(r.x + dx, r.y + dy).kind == CELL_WATER)
+                if ((dx || dy) && f.WaterAt(r.x + dx, r.y + dy))
                 {
-                    EXPECT_EQ(f.CellAt(r.x + dx, r.y + dy).height, r.level + (1.0f / A) * gained)
+                    EXPECT_EQ(f.HeightAt(r.x + dx, r.y + dy), r.level + (1.0f / A) * gained)
                         << dx << "," << dy;
                 }
-        EXPECT_EQ(f.CellAt(r.x + 2, r.y).height, r.level);
+        EXPECT_EQ(f.HeightAt(r.x + 2, r.y), r.level);
         EXPECT_TRUE(f.body.objects.empty());  // slower than dParticleThresHold: no spray
     }
 }
@@ -94,12 +94,12 @@ TEST(Pipes, FrictionOfOneStepOrMoreStopsEveryPipe)
         CSimFixture f(friction);  // 40 · 0.025 = 1 exactly: d = 0
         ASSERT_TRUE(f.initialised);
         for (uint32_t i = 0; i < 2500; ++i)
-            f.body.cells[i].height += 0.05f * std::sin(0.7f * float(i));
-        f.CellAt(20, 20).pressure = 0.5f;
+            f.body.cellHeights[i] += 0.05f * std::sin(0.7f * float(i));
+        f.PressureAt(20, 20) = 0.5f;
         f.body.UpdatePipes(0.025);
-        for (uint32_t i = 0; i < 2500; ++i)
-            for (float flow : f.body.cells[i].flow)
-                ASSERT_EQ(std::fabs(flow), 0.0f) << friction << " cell " << i;
+        for (const float* flows : f.body.pipeFlows)
+            for (uint32_t i = 0; i < 2500; ++i)
+                ASSERT_EQ(std::fabs(flows[i]), 0.0f) << friction << " cell " << i;
     }
 }
 
@@ -113,7 +113,7 @@ TEST(GridAllocation, ImpossibleSizesAreRefusedAndLeaveNoGrid)
         f.body.iSimulationWidth = size[0];
         f.body.iSimulationHeight = size[1];
         EXPECT_FALSE(f.body.AllocateGrid()) << size[0] << "x" << size[1];
-        EXPECT_EQ(f.body.cells, nullptr);
+        EXPECT_FALSE(f.body.HasCells());
         EXPECT_EQ(f.body.cornerHeights, nullptr);
         EXPECT_EQ(f.body.cornerNormals, nullptr);
         f.body.Step(DT);  // every stage copes with the missing grid
@@ -130,16 +130,16 @@ TEST(CornerHeights, WaterCellsAveragedWallsLeftOutNothingPositiveGivesZero)
     CSimFixture f("iSimulationWidth = 9; iSimulationHeight = 9;");
     ASSERT_TRUE(f.initialised);
     for (uint32_t x = 0; x < 9; ++x)
-        f.CellAt(x, 0).height = 100.0f;  // walls: never count
-    f.CellAt(1, 1).height = 1.75f;
-    f.CellAt(2, 1).height = 1.25f;
-    f.CellAt(1, 2).height = 0.5f;
-    f.CellAt(2, 2).height = 2.5f;
+        f.HeightAt(x, 0) = 100.0f;  // walls: never count
+    f.HeightAt(1, 1) = 1.75f;
+    f.HeightAt(2, 1) = 1.25f;
+    f.HeightAt(1, 2) = 0.5f;
+    f.HeightAt(2, 2) = 2.5f;
     for (uint32_t x : {4u, 5u})  // four interior walls made by hand
         for (uint32_t y : {4u, 5u})
-            f.CellAt(x, y).kind = CELL_WALL;
-    f.CellAt(7, 6).height = -3.5f;
-    f.CellAt(1, 7).height = std::numeric_limits<float>::quiet_NaN();
+            f.WaterAt(x, y) = 0;
+    f.HeightAt(7, 6) = -3.5f;
+    f.HeightAt(1, 7) = std::numeric_limits<float>::quiet_NaN();
     const float before = f.CornerHeightAt(1, 1);
     f.body.UpdateCornerHeights();
     const struct { uint32_t x, y; float height; } corners[] = {
@@ -237,6 +237,6 @@ TEST(SimState, ParametersThatCannotMakeAGridAreRefusedWithTheirKey)
         EXPECT_NE(log.find(std::string(" - CWaterBody::Init -- ") + c.line), std::string::npos)
             << c.options << "\nlog: " << log;
         EXPECT_EQ(log.find("LoadOBJ"), std::string::npos) << c.options;
-        EXPECT_EQ(f.body.cells, nullptr);
+        EXPECT_FALSE(f.body.HasCells());
     }
 }

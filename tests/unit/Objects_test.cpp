@@ -105,7 +105,7 @@ TEST(Objects, DiscScanFindsExactlyTheCellsOfTheWholeGridScan)
         ++pressed;
         const std::vector<float> expected = WholeGridPressures(b, moved);
         for (size_t i = 0; i < expected.size(); ++i)
-            ASSERT_EQ(b.cells[i].pressure, expected[i]) << "trial " << trial << " cell " << i
+            ASSERT_EQ(b.cellPressures[i], expected[i]) << "trial " << trial << " cell " << i
                 << " centre " << moved.position.x << "," << moved.position.y << " r " << moved.radius;
     }
     EXPECT_GT(pressed, 350);
@@ -176,7 +176,7 @@ TEST(Objects, CornerRisingFastThrowsOneParticleWithTheExcessWater)
             for (uint32_t cy = 0; cy < r.H; ++cy)
             {
                 const bool around = (cx == x || cx == x + 1) && (cy == y || cy == y + 1);
-                ASSERT_EQ(f.CellAt(cx, cy).height, around ? lowered : r.level) << cx << "," << cy;
+                ASSERT_EQ(f.HeightAt(cx, cy), around ? lowered : r.level) << cx << "," << cy;
             }
     }
 }
@@ -238,8 +238,8 @@ TEST(Objects, RemovalDuringThePassStillMovesTheRecordThatTakesItsPlace)
     EXPECT_EQ(b.objects[0].position.z, 3.0f + speed * t);
     EXPECT_EQ(b.objects[1].position.z, 2.0f + speed * t);
     const float gain = static_cast<float>(0.01f * 0.01f * 0.01f * 4.188790204786391 / b.fCellArea);
-    EXPECT_EQ(f.CellAt(25, 25).height, 1.0f + gain);  // ceil(0/dx) + 25
-    EXPECT_EQ(f.CellAt(30, 25).height, 1.0f + gain);  // ceil(0.1/0.02) + 25
+    EXPECT_EQ(f.HeightAt(25, 25), 1.0f + gain);  // ceil(0/dx) + 25
+    EXPECT_EQ(f.HeightAt(30, 25), 1.0f + gain);  // ceil(0.1/0.02) + 25
     const double r = 0.02f;
     EXPECT_EQ(b.dWatchedSpray, 4.188790204786391 * r * r * r);
 }
@@ -272,7 +272,7 @@ TEST(Objects, WaterFrictionScalesTheSpeedAndMasslessSpheresRideTheSurface)
                 EXPECT_EQ(o.position.z, 1.0f + 0.05f);
                 EXPECT_EQ(o.acceleration.z, 0.0f);
                 for (uint32_t i = 0; i < 50 * 50; ++i)
-                    ASSERT_EQ(b.cells[i].pressure, 0.0f);
+                    ASSERT_EQ(b.cellPressures[i], 0.0f);
             }
         }
 }
@@ -299,5 +299,5 @@ TEST(Objects, PositionsOffTheGridNeverReachTheArrays)
     }
     EXPECT_EQ(solids, 10u * 10 * 5);
     for (uint32_t i = 0; i < 50 * 50; ++i)
-        ASSERT_TRUE(std::isfinite(b.cells[i].height)) << i;
+        ASSERT_TRUE(std::isfinite(b.cellHeights[i])) << i;
 }
