@@ -23,31 +23,93 @@
 namespace
 {
 
-// Corner heights of a corner row from its two cell rows: the heights of
-// rows r (h0) and r + 1 (h1) and their kinds. The water cells are summed in
-// the order (x, r), (x, r + 1), (x + 1, r), (x + 1, r + 1); a wall adds a
-// +0 instead, which leaves the sum as it was (the sum starts at +0, so it
-// is never −0). The count of water cells divides the sum as a float.
+// The water cells around corner x of a corner row, from its two cell rows:
+// the heights of rows r (h0) and r + 1 (h1) summed in the order (x, r),
+// (x, r + 1), (x + 1, r), (x + 1, r + 1), and their count. A wall adds +0
+// instead, which leaves the sum as it was (the sum starts at +0, so it is
+// never −0); the masking is done on the bits, which the compiler keeps in
+// vector registers.
+inline float WaterSum(uint32_t x, const float* h0, const float* h1, const uint8_t* w0,
+                      const uint8_t* w1, int32_t* count)
+{
+    const int32_t m0 = -int32_t(w0[x] != 0), m1 = -int32_t(w1[x] != 0);
+    const int32_t m2 = -int32_t(w0[x + 1] != 0), m3 = -int32_t(w1[x + 1] != 0);
+    float sum = 0.0f;
+    sum += std::bit_cast<float>(std::bit_cast<int32_t>(h0[x]) & m0);
+    sum += std::bit_cast<float>(std::bit_cast<int32_t>(h1[x]) & m1);
+    sum += std::bit_cast<float>(std::bit_cast<int32_t>(h0[x + 1]) & m2);
+    sum += std::bit_cast<float>(std::bit_cast<int32_t>(h1[x + 1]) & m3);
+    *count = -(m0 + m1 + m2 + m3);
+    return sum;
+}
+
+// The corner height from its average: kept when above 0 ("average > 0" on
+// the bits: positive, not zero, not NaN; infinity is above 0), else 0.
+inline float KeptAverage(float average, int32_t count)
+{
+    const int32_t bits = std::bit_cast<int32_t>(average);
+    const bool keep = count > 0 && bits > 0 && bits <= 0x7F800000;
+    return std::bit_cast<float>(keep ? bits : 0);
+}
+
+// Corner heights of a corner row: the sum divided by the count as a float.
+// Dividing by 1, 2 or 4 gives the same float as multiplying by 1, 0.5 or
+// 0.25 (the same real quotient, rounded once), which spares the divider;
+// a corner with three water cells (beside an interior wall or a water
+// cell of the border) gets a stand-in here and sets bit 0 of the result.
+// With `previous`, bit 1 says the row passes the spray screen (RiseTest),
+// stand-ins aside.
+template <bool rises>
+inline int32_t CornerAveragesBody(uint32_t columns, const float* __restrict h0,
+                                  const float* __restrict h1, const uint8_t* __restrict w0,
+                                  const uint8_t* __restrict w1, float* __restrict out,
+                                  const float* __restrict previous, double inverseDt, double low)
+{
+    int32_t flags = 0;
+    for (uint32_t x = 0; x < columns; ++x)
+    {
+        int32_t count;
+        const float sum = WaterSum(x, h0, h1, w0, w1, &count);
+        // 2^−l for a count of 2^l, made from its exponent bits.
+        const int32_t l = int32_t(count >= 2) + int32_t(count >= 4);
+        const float scale = std::bit_cast<float>((127 - l) << 23);
+        const float height = KeptAverage(sum * scale, count);
+        flags |= int32_t(count == 3);
+        if constexpr (rises)
+        {
+            const float rise = height - previous[x];
+            flags |= int32_t(rise * inverseDt >= low) << 1;
+        }
+        out[x] = height;
+    }
+    return flags;
+}
+
 RIPPLEX_VECTOR_CLONES
-void CornerAverages(uint32_t columns, const float* __restrict h0, const float* __restrict h1,
-                    const uint8_t* __restrict w0, const uint8_t* __restrict w1,
-                    float* __restrict out)
+int32_t CornerAveragesByScale(uint32_t columns, const float* h0, const float* h1, const uint8_t* w0,
+                              const uint8_t* w1, float* out)
+{
+    return CornerAveragesBody<false>(columns, h0, h1, w0, w1, out, nullptr, 0.0, 0.0);
+}
+
+RIPPLEX_VECTOR_CLONES
+int32_t CornerAveragesAndRises(uint32_t columns, const float* h0, const float* h1,
+                               const uint8_t* w0, const uint8_t* w1, float* out,
+                               const float* previous, double inverseDt, double low)
+{
+    return CornerAveragesBody<true>(columns, h0, h1, w0, w1, out, previous, inverseDt, low);
+}
+
+// The corners with three water cells, by the division.
+void DivideThirds(uint32_t columns, const float* h0, const float* h1, const uint8_t* w0,
+                  const uint8_t* w1, float* out)
 {
     for (uint32_t x = 0; x < columns; ++x)
     {
-        const bool a = w0[x] != 0, b = w1[x] != 0, c = w0[x + 1] != 0, d = w1[x + 1] != 0;
-        float sum = 0.0f;
-        sum += a ? h0[x] : 0.0f;
-        sum += b ? h1[x] : 0.0f;
-        sum += c ? h0[x + 1] : 0.0f;
-        sum += d ? h1[x + 1] : 0.0f;
-        const int32_t count = int32_t(a) + int32_t(b) + int32_t(c) + int32_t(d);
-        const float average = sum / float(count > 0 ? count : 1);
-        // "average > 0" on the bits, which the compiler will vectorise:
-        // positive, not zero, not NaN (infinity is above 0).
-        const int32_t bits = std::bit_cast<int32_t>(average);
-        const bool keep = count > 0 && bits > 0 && bits <= 0x7F800000;
-        out[x] = std::bit_cast<float>(keep ? bits : 0);
+        int32_t count;
+        const float sum = WaterSum(x, h0, h1, w0, w1, &count);
+        if (count == 3)
+            out[x] = KeptAverage(sum / 3.0f, count);
     }
 }
 
@@ -165,8 +227,25 @@ NormalStep NormalStepOf(const CWaterBody& b)
 void CornerHeightsOfRow(const GridArrays& g, uint32_t r, float* out)
 {
     const size_t at = size_t(r) * g.W;
-    CornerAverages(g.W - 1, g.height + at, g.height + at + g.W, g.water + at, g.water + at + g.W,
-                   out);
+    const float *h0 = g.height + at, *h1 = h0 + g.W;
+    const uint8_t *w0 = g.water + at, *w1 = w0 + g.W;
+    if (CornerAveragesByScale(g.W - 1, h0, h1, w0, w1, out) & 1)
+        DivideThirds(g.W - 1, h0, h1, w0, w1, out);
+}
+
+void CornerHeightsAndRisesOfRow(const GridArrays& g, uint32_t r, float* out, const float* previous,
+                                const RiseTest& rises, std::vector<uint32_t>& found)
+{
+    const size_t at = size_t(r) * g.W;
+    const float *h0 = g.height + at, *h1 = h0 + g.W;
+    const uint8_t *w0 = g.water + at, *w1 = w0 + g.W;
+    const uint32_t columns = g.W - 1;
+    const int32_t flags =
+        CornerAveragesAndRises(columns, h0, h1, w0, w1, out, previous, rises.inverseDt, rises.low);
+    if (flags & 1)
+        DivideThirds(columns, h0, h1, w0, w1, out);
+    if (flags != 0)  // a stand-in's screen says nothing: test the row
+        ListFastRises(columns, out, previous, rises, uint32_t(size_t(r) * columns), found);
 }
 
 void UpdateNormalsOfRow(const NormalStep& s, uint32_t y, float* scratch)

@@ -68,21 +68,62 @@ bool IsPlainRow(const GridArrays& g, uint32_t y);
 // y − 1 .. y + 1; writes the flows of row y only.
 void UpdatePipesOfRow(const GridArrays& g, const PipeConstants& c, uint32_t y, bool plain);
 
+// Each pipe's flow times dt, in double: what the pipe takes from one of
+// its cells' volume changes and gives to the other's, made once per row for
+// the settling of the rows around it. Row y in slot y % 3; 4 × W values a
+// slot, the pipes in PIPE_DIRECTIONS order.
+struct FlowTerms
+{
+    double* slots;  // 12 × W doubles
+    uint32_t W;
+
+    double* Row(uint32_t y, int j) const { return slots + (size_t(y % 3) * 4 + j) * W; }
+    static size_t DoublesFor(uint32_t W) { return 12 * size_t(W); }
+};
+void StageFlowTerms(const GridArrays& g, const PipeConstants& c, uint32_t y, const FlowTerms& t);
+
 // New heights of the interior row y, once the pipes of rows y − 1 .. y + 1
 // are updated (and before rows y − 1 .. y + 1 update theirs: they read the
-// old heights of row y). Returns the sum of the water cells' new heights of
-// the row, border cells included, for the divergence watch.
-double SettleRow(const GridArrays& g, const PipeConstants& c, uint32_t y, bool plain);
+// old heights of row y). `terms`: rows y − 1 .. y + 1 are staged there, or
+// null. Returns the sum of the water cells' new heights of the row, border
+// cells included, for the divergence watch.
+double SettleRow(const GridArrays& g, const PipeConstants& c, uint32_t y, bool plain,
+                 const FlowTerms* terms);
 // The sum of the water cells' heights of any row, for the border rows.
 double WaterOfRow(const GridArrays& g, uint32_t y);
 // Sets the pressures of row y to +0, writing only where one is not +0
 // already (a cache line the objects did not press stays clean).
 void ClearPressuresOfRow(const GridArrays& g, uint32_t y);
 
+// The spray test of a corner: its rise (new height − previous, a float)
+// over dt (the quotient and the comparison in double) reaches the
+// threshold. A row is first screened without the division: no corner of
+// it throws unless some rise · inverseDt reaches `low` (see SprayTest.cpp
+// for why that is exact); the corners of a row that passes are then
+// tested one by one with the division.
+struct RiseTest
+{
+    double dt;         // > 0 and finite
+    double threshold;  // finite
+    double inverseDt;  // 1 / dt
+    double low;        // threshold − |threshold| · 2^−20 − 2^−1000
+};
+RiseTest RiseTestFor(double dt, double threshold);
+// Appends to `out` the index rowStart + x of every corner x of a row that
+// throws, in x order, each by the division.
+void ListFastRises(uint32_t columns, const float* heights, const float* previous,
+                   const RiseTest& test, uint32_t rowStart, std::vector<uint32_t>& out);
+// The screen and the list for one row.
+void FindFastRises(uint32_t columns, const float* heights, const float* previous,
+                   const RiseTest& test, uint32_t rowStart, std::vector<uint32_t>& out);
+
 // Corner row r (0 <= r <= H − 2) from cell rows r and r + 1: the average of
 // the water cells around each corner, 0 when none is water or the average
-// is not above 0. W − 1 values to `out`.
+// is not above 0. W − 1 values to `out`. With `rises`, also the spray
+// test of the new heights against `previous` into `found`.
 void CornerHeightsOfRow(const GridArrays& g, uint32_t r, float* out);
+void CornerHeightsAndRisesOfRow(const GridArrays& g, uint32_t r, float* out, const float* previous,
+                                const RiseTest& rises, std::vector<uint32_t>& found);
 
 // The corner grid for the normals.
 struct NormalStep
@@ -96,10 +137,3 @@ struct NormalStep
 // 4 × columns floats, or is null (then corner by corner).
 void UpdateNormalsOfRow(const NormalStep& s, uint32_t y, float* scratch);
 
-// The spray test of one corner row: appends to `out` the index rowStart + x
-// of every corner x whose rise (heights − previous, a float) over dt (the
-// quotient and the test in double) reaches `threshold`, in x order.
-// `marks` holds `columns` bytes of scratch.
-void FindFastRises(uint32_t columns, const float* heights, const float* previous, double dt,
-                   double threshold, uint32_t rowStart, uint8_t* marks,
-                   std::vector<uint32_t>& out);

@@ -45,9 +45,14 @@ struct Sweep
     float* newCorners;        // receives this step's corner heights
     const float* oldCorners;  // the corner heights before it (the spray test's previous)
     NormalStep normals;
-    double riseDt;            // the spray test's dt and threshold
-    double threshold;
+    RiseTest rises;           // the spray test
+    bool withTerms;           // the pool's scratch holds each band's FlowTerms
     double water[CGridWorkers::MAX_THREADS] = {};
+
+    // The band's scratch: its flow terms, then 4 × columns floats for the
+    // normals.
+    size_t NormalsAt() const { return 2 * FlowTerms::DoublesFor(g.W); }
+    size_t ScratchFloats() const { return NormalsAt() + 4 * size_t(Columns()); }
     bool failed[CGridWorkers::MAX_THREADS] = {};
 
     uint32_t Columns() const { return g.W - 1; }
@@ -63,9 +68,21 @@ struct Sweep
         return IsPlainRow(g, y - 1) && IsPlainRow(g, y) && IsPlainRow(g, y + 1);
     }
 
-    double SettleEdge(uint32_t y)
+    // The band's flow terms, or null when the pool's memory could not be had.
+    FlowTerms* Terms(int band, FlowTerms* storage) const
     {
-        const double w = SettleRow(g, c, y, PlainAround(y));
+        if (!withTerms)
+            return nullptr;
+        *storage = FlowTerms{reinterpret_cast<double*>(runner.pool->Scratch(band)), g.W};
+        return storage;
+    }
+
+    double SettleEdge(uint32_t y, const FlowTerms* terms)
+    {
+        if (terms)
+            for (uint32_t r = y - 1; r <= y + 1; ++r)
+                StageFlowTerms(g, c, r, *terms);
+        const double w = SettleRow(g, c, y, PlainAround(y), terms);
         if (parts.clearPressures)
             ClearPressuresOfRow(g, y);
         return w;
@@ -81,15 +98,16 @@ struct Sweep
     // Corner row r, and its spray test into the band's list.
     void Corners(int band, uint32_t r, int list)
     {
-        const size_t at = size_t(r) * Columns();
-        CornerHeightsOfRow(g, r, newCorners + at);
+        float* out = newCorners + size_t(r) * Columns();
         if (!parts.findRises || failed[band])
+        {
+            CornerHeightsOfRow(g, r, out);
             return;
-        uint8_t* marks = reinterpret_cast<uint8_t*>(runner.pool->Scratch(band) + 4 * size_t(Columns()));
+        }
         try
         {
-            FindFastRises(Columns(), newCorners + at, oldCorners + at, riseDt, threshold,
-                          uint32_t(at), marks, runner.pool->Indices(band, list));
+            CornerHeightsAndRisesOfRow(g, r, out, oldCorners + size_t(r) * Columns(), rises,
+                                       runner.pool->Indices(band, list));
         }
         catch (const std::bad_alloc&)
         {
@@ -99,7 +117,7 @@ struct Sweep
 
     void Normals(int band, uint32_t r)
     {
-        UpdateNormalsOfRow(normals, r, runner.pool->Scratch(band));
+        UpdateNormalsOfRow(normals, r, runner.pool->Scratch(band) + NormalsAt());
     }
 
     void Band(int band);
@@ -124,6 +142,8 @@ void Sweep::Band(int band)
         UpdatePipesOfRow(g, c, 0, true);
     if (last)
         UpdatePipesOfRow(g, c, H - 1, true);
+    FlowTerms storage;
+    const FlowTerms* terms = Terms(band, &storage);
     double water = 0.0;
     bool plain[4] = {true, true, true, true};  // IsPlainRow of row y in slot y % 4
     if (begin < end)
@@ -135,10 +155,12 @@ void Sweep::Band(int band)
     {
         plain[(y + 1) % 4] = IsPlainRow(g, y + 1);
         UpdatePipesOfRow(g, c, y, Plain(plain, y));
+        if (terms)
+            StageFlowTerms(g, c, y, *terms);
         if (y < begin + 2)
             continue;
         const uint32_t settled = y - 1;  // begin + 1 .. end − 2
-        water += SettleRow(g, c, settled, Plain(plain, settled));
+        water += SettleRow(g, c, settled, Plain(plain, settled), terms);
         if (parts.clearPressures)
             ClearPressuresOfRow(g, settled);
         if (!parts.corners || settled < begin + 2)
@@ -152,9 +174,9 @@ void Sweep::Band(int band)
     runner.Barrier();  // 1: every pipe is updated
     if (begin < end)
     {
-        water += SettleEdge(begin);
+        water += SettleEdge(begin, terms);
         if (end - 1 != begin)
-            water += SettleEdge(end - 1);
+            water += SettleEdge(end - 1, terms);
     }
     if (first)
         water += BorderRow(0);
@@ -225,18 +247,15 @@ SweepOutcome SweepCells(CWaterBody& body, double dt, SweepParts parts)
         return outcome;
     const uint32_t W = body.iSimulationWidth, H = body.iSimulationHeight;
     BandRunner runner{body.GridWorkers()};
-    const bool beyondPipes = parts.corners || parts.normals || parts.clearPressures;
-    if (beyondPipes)
-    {
-        // The corner stages need the pool's scratch: normals and spray marks.
-        const size_t columns = W - 1;
-        if (W < 3 || H < 3 || !body.cornerHeights || !runner.pool ||
-            !runner.pool->ReserveScratch(4 * columns + columns / 4 + 1))
-            return outcome;
-    }
     Sweep sweep{body, ArraysOf(body), PipeConstantsFor(body, dt), parts, runner,
-                body.previousCornerHeights, body.cornerHeights, {}, dt,
-                double(body.dParticleThresHold)};
+                body.previousCornerHeights, body.cornerHeights, {},
+                RiseTestFor(dt, body.dParticleThresHold), false};
+    const bool beyondPipes = parts.corners || parts.normals || parts.clearPressures;
+    const bool scratch = runner.pool && runner.pool->ReserveScratch(sweep.ScratchFloats());
+    // The corner stages need the pool's scratch for the normals.
+    if (beyondPipes && (W < 3 || H < 3 || !body.cornerHeights || !scratch))
+        return outcome;
+    sweep.withTerms = scratch;
     sweep.normals = NormalStep{body.previousCornerHeights, body.cornerNormals, W - 1, H - 1,
                                body.dSimulationSizeX / W, body.dSimulationSizeY / H};
     // A rise over no time (or a step that is not a time) throws nothing.

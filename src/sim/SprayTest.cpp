@@ -6,6 +6,7 @@
 // the corner order x outer, y inner, which fixes the random draws.
 //
 // Deliberately not done: no particle here, and no cell is touched.
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -17,49 +18,55 @@
 namespace
 {
 
-// marks[x] = 1 when corner x of a row rose fast enough to throw spray: the
-// rise as a float, the quotient and the test in double, as the particle
-// stage defines them (NaN and a rise below the threshold give 0).
-RIPPLEX_VECTOR_CLONES
-void MarkFastRises(uint32_t columns, const float* __restrict heights,
-                   const float* __restrict previous, double dt, double threshold,
-                   uint8_t* __restrict marks)
+// The defined test: the rise as a float, the quotient and the test in
+// double (NaN and a rise below the threshold throw nothing).
+inline bool RisesFast(float height, float previous, const RiseTest& t)
 {
+    const float rise = height - previous;
+    return rise / t.dt >= t.threshold;
+}
+
+// Whether some corner of the row passes the screen. q = rise · (1/dt) is
+// within a relative 2^−49 of rise / dt (two roundings; 1/dt keeps at least
+// 49 bits even when it is subnormal), and within 2^−1074 more where q
+// underflows; the rounded quotient is within half an ulp of rise / dt. So
+// q < low = threshold − |threshold| · 2^−20 − 2^−1000 means the rounded
+// quotient is below the threshold (infinities included), and a NaN rise
+// throws nothing either way.
+RIPPLEX_VECTOR_CLONES
+bool RowMayRise(uint32_t columns, const float* __restrict heights,
+                const float* __restrict previous, double inverseDt, double low)
+{
+    int32_t may = 0;
     for (uint32_t x = 0; x < columns; ++x)
     {
         const float rise = heights[x] - previous[x];
-        marks[x] = rise / dt >= threshold;
+        may |= int32_t(rise * inverseDt >= low);
     }
-}
-
-// Appends to `out` the index of every marked corner of the row, in x order;
-// eight marks are skipped at once while none is set.
-void CollectMarked(const uint8_t* marks, uint32_t columns, uint32_t rowStart,
-                   std::vector<uint32_t>& out)
-{
-    uint32_t x = 0;
-    for (; x + 8 <= columns; x += 8)
-    {
-        uint64_t eight;
-        std::memcpy(&eight, marks + x, 8);
-        if (eight == 0)
-            continue;
-        for (uint32_t j = x; j < x + 8; ++j)
-            if (marks[j])
-                out.push_back(rowStart + j);
-    }
-    for (; x < columns; ++x)
-        if (marks[x])
-            out.push_back(rowStart + x);
+    return may != 0;
 }
 
 }  // namespace
 
-void FindFastRises(uint32_t columns, const float* heights, const float* previous, double dt,
-                   double threshold, uint32_t rowStart, uint8_t* marks, std::vector<uint32_t>& out)
+RiseTest RiseTestFor(double dt, double threshold)
 {
-    MarkFastRises(columns, heights, previous, dt, threshold, marks);
-    CollectMarked(marks, columns, rowStart, out);
+    return RiseTest{dt, threshold, 1.0 / dt,
+                    threshold - std::fabs(threshold) * 0x1p-20 - 0x1p-1000};
+}
+
+void ListFastRises(uint32_t columns, const float* heights, const float* previous,
+                   const RiseTest& test, uint32_t rowStart, std::vector<uint32_t>& out)
+{
+    for (uint32_t x = 0; x < columns; ++x)
+        if (RisesFast(heights[x], previous[x], test))
+            out.push_back(rowStart + x);
+}
+
+void FindFastRises(uint32_t columns, const float* heights, const float* previous,
+                   const RiseTest& test, uint32_t rowStart, std::vector<uint32_t>& out)
+{
+    if (RowMayRise(columns, heights, previous, test.inverseDt, test.low))
+        ListFastRises(columns, heights, previous, test, rowStart, out);
 }
 
 bool GatherThrowingCorners(CWaterBody& body, int bands)
@@ -106,16 +113,14 @@ bool CWaterBody::FindThrowingCorners(double dt)
         return true;
     const uint32_t columns = iSimulationWidth - 1, rows = iSimulationHeight - 1;
     BandRunner runner{GridWorkers()};
-    // The marks of one row, as bytes in the band's float scratch.
-    if (!runner.pool || !runner.pool->ReserveScratch(columns / 4 + 1))
+    if (!runner.pool)
         return false;
-    const double threshold = dParticleThresHold;
+    const RiseTest test = RiseTestFor(dt, dParticleThresHold);
     bool failed[CGridWorkers::MAX_THREADS] = {};
     auto job = [&](int band)
     {
         uint32_t begin, end;
         runner.Rows(band, 0, rows, &begin, &end);
-        uint8_t* marks = reinterpret_cast<uint8_t*>(runner.pool->Scratch(band));
         for (int list = 0; list < CGridWorkers::LISTS; ++list)
             runner.pool->Indices(band, list).clear();
         try
@@ -124,7 +129,7 @@ bool CWaterBody::FindThrowingCorners(double dt)
             {
                 const size_t rowStart = size_t(y) * columns;
                 FindFastRises(columns, cornerHeights + rowStart, previousCornerHeights + rowStart,
-                              dt, threshold, uint32_t(rowStart), marks, runner.pool->Indices(band));
+                              test, uint32_t(rowStart), runner.pool->Indices(band));
             }
         }
         catch (const std::bad_alloc&)
