@@ -71,24 +71,17 @@ void UpdatePipeOfAnyKinds(const GridArrays& g, const PipeConstants& c, uint32_t 
         flow = -0.0f;
 }
 
-// The four pipes of n interior cells whose neighbours toward 2, 3, 6, 7 are
-// all interior water cells. h, p: the row from the first cell; up, down:
-// rows y − 1 and y + 1 from the same column.
+// The pipes toward one direction of n interior cells whose neighbours that
+// way are interior water cells: hA, pA from the first cell, hB, pB from its
+// neighbour. One direction at a time: the four in one loop keep too many
+// values live at once and run slower.
 RIPPLEX_VECTOR_CLONES
-void AcceleratePipes(size_t n, const float* __restrict h, const float* __restrict p,
-                     const float* __restrict hUp, const float* __restrict pUp,
-                     const float* __restrict hDown, const float* __restrict pDown,
-                     float* __restrict f2, float* __restrict f3, float* __restrict f6,
-                     float* __restrict f7, PipeConstants c)
+void AcceleratePipes(size_t n, const float* __restrict hA, const float* __restrict pA,
+                     const float* __restrict hB, const float* __restrict pB,
+                     float* __restrict flow, PipeConstants c)
 {
     for (size_t i = 0; i < n; ++i)
-    {
-        const float hA = h[i], pA = p[i];
-        f2[i] = AcceleratedFlow(c, f2[i], hA, pA, hUp[i + 1], pUp[i + 1]);
-        f3[i] = AcceleratedFlow(c, f3[i], hA, pA, h[i + 1], p[i + 1]);
-        f6[i] = AcceleratedFlow(c, f6[i], hA, pA, hDown[i], pDown[i]);
-        f7[i] = AcceleratedFlow(c, f7[i], hA, pA, hDown[i + 1], pDown[i + 1]);
-    }
+        flow[i] = AcceleratedFlow(c, flow[i], hA[i], pA[i], hB[i], pB[i]);
 }
 
 // The same for interior cells whose neighbours may lie on the border: a
@@ -346,8 +339,11 @@ void UpdatePipesOfRow(const GridArrays& g, const PipeConstants& c, uint32_t y, b
     // interior water cell; x = W − 2 reaches the border column.
     const size_t inner = y >= 2 && y + 3 <= H ? W - 3 : 0;
     float* const* f = g.flow;
-    AcceleratePipes(inner, g.height + at, g.pressure + at, g.height + up, g.pressure + up,
-                    g.height + down, g.pressure + down, f[0] + at, f[1] + at, f[2] + at, f[3] + at, c);
+    // Neighbours toward 2, 3, 6, 7: up and right, right, down, down and right.
+    const size_t toward[PIPE_COUNT] = {up + 1, at + 1, down, down + 1};
+    for (int j = 0; j < PIPE_COUNT; ++j)
+        AcceleratePipes(inner, g.height + at, g.pressure + at, g.height + toward[j],
+                        g.pressure + toward[j], f[j] + at, c);
     const size_t rest = at + inner, restUp = rest - W, restDown = rest + W;
     AcceleratePipesNearBorder(W - 2 - inner, g.height + rest, g.pressure + rest, g.height + restUp,
                               g.pressure + restUp, g.height + restDown, g.pressure + restDown,
