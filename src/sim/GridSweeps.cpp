@@ -47,15 +47,15 @@ struct Sweep
     NormalStep normals;
     RiseTest rises;           // the spray test
     bool withTerms;           // the pool's scratch holds each band's FlowTerms
-    double water[CGridWorkers::MAX_THREADS] = {};
+    double water[CGridWorkers::MAX_THREADS] = {};  // each band's sum of water heights
+    bool failed[CGridWorkers::MAX_THREADS] = {};   // a band's list of rises could not grow
+
+    uint32_t Columns() const { return g.W - 1; }
 
     // The band's scratch: its flow terms, then 4 × columns floats for the
     // normals.
     size_t NormalsAt() const { return 2 * FlowTerms::DoublesFor(g.W); }
     size_t ScratchFloats() const { return NormalsAt() + 4 * size_t(Columns()); }
-    bool failed[CGridWorkers::MAX_THREADS] = {};
-
-    uint32_t Columns() const { return g.W - 1; }
 
     bool Plain(const bool* plain, uint32_t y) const
     {
