@@ -68,27 +68,12 @@ bool IsPlainRow(const GridArrays& g, uint32_t y);
 // y − 1 .. y + 1; writes the flows of row y only.
 void UpdatePipesOfRow(const GridArrays& g, const PipeConstants& c, uint32_t y, bool plain);
 
-// Each pipe's flow times dt, in double: what the pipe takes from one of
-// its cells' volume changes and gives to the other's, made once per row for
-// the settling of the rows around it. Row y in slot y % 3; 4 × W values a
-// slot, the pipes in PIPE_DIRECTIONS order.
-struct FlowTerms
-{
-    double* slots;  // 12 × W doubles
-    uint32_t W;
-
-    double* Row(uint32_t y, int j) const { return slots + (size_t(y % 3) * 4 + j) * W; }
-    static size_t DoublesFor(uint32_t W) { return 12 * size_t(W); }
-};
-void StageFlowTerms(const GridArrays& g, const PipeConstants& c, uint32_t y, const FlowTerms& t);
-
 // New heights of the interior row y, once the pipes of rows y − 1 .. y + 1
 // are updated (and before rows y − 1 .. y + 1 update theirs: they read the
-// old heights of row y). `terms`: rows y − 1 .. y + 1 are staged there, or
-// null. Returns the sum of the water cells' new heights of the row, border
-// cells included, for the divergence watch.
-double SettleRow(const GridArrays& g, const PipeConstants& c, uint32_t y, bool plain,
-                 const FlowTerms* terms);
+// old heights of row y). `plain`: rows y − 1 .. y + 1 are plain. Returns
+// the sum of the water cells' new heights of the row, border cells
+// included, for the divergence watch.
+double SettleRow(const GridArrays& g, const PipeConstants& c, uint32_t y, bool plain);
 // The sum of the water cells' heights of any row, for the border rows.
 double WaterOfRow(const GridArrays& g, uint32_t y);
 // Sets the pressures of row y to +0, writing only where one is not +0

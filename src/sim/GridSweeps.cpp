@@ -46,16 +46,13 @@ struct Sweep
     const float* oldCorners;  // the corner heights before it (the spray test's previous)
     NormalStep normals;
     RiseTest rises;           // the spray test
-    bool withTerms;           // the pool's scratch holds each band's FlowTerms
     double water[CGridWorkers::MAX_THREADS] = {};  // each band's sum of water heights
     bool failed[CGridWorkers::MAX_THREADS] = {};   // a band's list of rises could not grow
 
     uint32_t Columns() const { return g.W - 1; }
 
-    // The band's scratch: its flow terms, then 4 × columns floats for the
-    // normals.
-    size_t NormalsAt() const { return 2 * FlowTerms::DoublesFor(g.W); }
-    size_t ScratchFloats() const { return NormalsAt() + 4 * size_t(Columns()); }
+    // The band's scratch: 4 × columns floats for the normals.
+    size_t ScratchFloats() const { return 4 * size_t(Columns()); }
 
     bool Plain(const bool* plain, uint32_t y) const
     {
@@ -68,21 +65,9 @@ struct Sweep
         return IsPlainRow(g, y - 1) && IsPlainRow(g, y) && IsPlainRow(g, y + 1);
     }
 
-    // The band's flow terms, or null when the pool's memory could not be had.
-    FlowTerms* Terms(int band, FlowTerms* storage) const
+    double SettleEdge(uint32_t y)
     {
-        if (!withTerms)
-            return nullptr;
-        *storage = FlowTerms{reinterpret_cast<double*>(runner.pool->Scratch(band)), g.W};
-        return storage;
-    }
-
-    double SettleEdge(uint32_t y, const FlowTerms* terms)
-    {
-        if (terms)
-            for (uint32_t r = y - 1; r <= y + 1; ++r)
-                StageFlowTerms(g, c, r, *terms);
-        const double w = SettleRow(g, c, y, PlainAround(y), terms);
+        const double w = SettleRow(g, c, y, PlainAround(y));
         if (parts.clearPressures)
             ClearPressuresOfRow(g, y);
         return w;
@@ -117,7 +102,7 @@ struct Sweep
 
     void Normals(int band, uint32_t r)
     {
-        UpdateNormalsOfRow(normals, r, runner.pool->Scratch(band) + NormalsAt());
+        UpdateNormalsOfRow(normals, r, runner.pool->Scratch(band));
     }
 
     void Band(int band);
@@ -142,8 +127,6 @@ void Sweep::Band(int band)
         UpdatePipesOfRow(g, c, 0, true);
     if (last)
         UpdatePipesOfRow(g, c, H - 1, true);
-    FlowTerms storage;
-    const FlowTerms* terms = Terms(band, &storage);
     double water = 0.0;
     bool plain[4] = {true, true, true, true};  // IsPlainRow of row y in slot y % 4
     if (begin < end)
@@ -155,12 +138,10 @@ void Sweep::Band(int band)
     {
         plain[(y + 1) % 4] = IsPlainRow(g, y + 1);
         UpdatePipesOfRow(g, c, y, Plain(plain, y));
-        if (terms)
-            StageFlowTerms(g, c, y, *terms);
         if (y < begin + 2)
             continue;
         const uint32_t settled = y - 1;  // begin + 1 .. end − 2
-        water += SettleRow(g, c, settled, Plain(plain, settled), terms);
+        water += SettleRow(g, c, settled, Plain(plain, settled));
         if (parts.clearPressures)
             ClearPressuresOfRow(g, settled);
         if (!parts.corners || settled < begin + 2)
@@ -174,9 +155,9 @@ void Sweep::Band(int band)
     runner.Barrier();  // 1: every pipe is updated
     if (begin < end)
     {
-        water += SettleEdge(begin, terms);
+        water += SettleEdge(begin);
         if (end - 1 != begin)
-            water += SettleEdge(end - 1, terms);
+            water += SettleEdge(end - 1);
     }
     if (first)
         water += BorderRow(0);
@@ -249,13 +230,12 @@ SweepOutcome SweepCells(CWaterBody& body, double dt, SweepParts parts)
     BandRunner runner{body.GridWorkers()};
     Sweep sweep{body, ArraysOf(body), PipeConstantsFor(body, dt), parts, runner,
                 body.previousCornerHeights, body.cornerHeights, {},
-                RiseTestFor(dt, body.dParticleThresHold), false};
+                RiseTestFor(dt, body.dParticleThresHold)};
     const bool beyondPipes = parts.corners || parts.normals || parts.clearPressures;
-    const bool scratch = runner.pool && runner.pool->ReserveScratch(sweep.ScratchFloats());
     // The corner stages need the pool's scratch for the normals.
-    if (beyondPipes && (W < 3 || H < 3 || !body.cornerHeights || !scratch))
+    if (beyondPipes && (W < 3 || H < 3 || !body.cornerHeights || !runner.pool ||
+                        !runner.pool->ReserveScratch(sweep.ScratchFloats())))
         return outcome;
-    sweep.withTerms = scratch;
     sweep.normals = NormalStep{body.previousCornerHeights, body.cornerNormals, W - 1, H - 1,
                                body.dSimulationSizeX / W, body.dSimulationSizeY / H};
     // A rise over no time (or a step that is not a time) throws nothing.

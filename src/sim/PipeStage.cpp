@@ -26,9 +26,6 @@
 #include <bit>
 #include <cstring>
 
-#if defined(__GNUC__) && defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 #include "sim/GridKernels.h"
 #include "sim/GridSweeps.h"
@@ -143,116 +140,24 @@ void SettleCellsOfAnyKinds(size_t n, const float* __restrict f2, const float* __
     }
 }
 
-// d[x] = flow[x] · dt in double, the product the volume changes take.
+// The same for n interior cells whose later neighbours are all water (or
+// border walls, whose pipes hold 0): no mask to read, every cell water.
 RIPPLEX_VECTOR_CLONES
-void FlowsTimesDt(size_t n, const float* __restrict flow, double* __restrict d, double dt)
+void SettlePlainCells(size_t n, const float* __restrict f2, const float* __restrict f3,
+                      const float* __restrict f6, const float* __restrict f7,
+                      const float* __restrict f7Up, const float* __restrict f6Up,
+                      const float* __restrict f2Down, float* __restrict h, double dt,
+                      float inverseArea)
 {
     for (size_t i = 0; i < n; ++i)
-        d[i] = flow[i] * dt;
-}
-
-// The staged terms of the settling of interior cells whose later
-// neighbours are all water (or border walls, whose pipes hold 0): t* at the
-// cell's own column, Up and Down the rows before and after. Step k takes
-// the flow toward direction k times dt from the volume change; toward an
-// earlier neighbour that flow is the negative of the neighbour's pipe, and
-// c − (−t) is c + t exactly. The eight steps, in direction order:
-//   + t7Up[x − 1], + t6Up[x], − t2[x], − t3[x],
-//   + t3[x − 1], + t2Down[x − 1], − t6[x], − t7[x].
-struct PlainTerms
-{
-    const double *t2, *t3, *t6, *t7, *t7Up, *t6Up, *t2Down;
-};
-
-// One cell: the volume change a float, each step in double rounded back.
-inline float SettledCell(const PlainTerms& p, size_t i, float height, float inverseArea)
-{
-    float c = 0.0f;
-    c = static_cast<float>(c + p.t7Up[i - 1]);
-    c = static_cast<float>(c + p.t6Up[i]);
-    c = static_cast<float>(c - p.t2[i]);
-    c = static_cast<float>(c - p.t3[i]);
-    c = static_cast<float>(c + p.t3[i - 1]);
-    c = static_cast<float>(c + p.t2Down[i - 1]);
-    c = static_cast<float>(c - p.t6[i]);
-    c = static_cast<float>(c - p.t7[i]);
-    return height + inverseArea * c;
-}
-
-// Cells i in [begin, end); returns the sum of their new heights.
-double SettlePlainCellsPortable(size_t begin, size_t end, const PlainTerms& p, float* h,
-                                float inverseArea)
-{
-    double sum = 0.0;
-    for (size_t i = begin; i < end; ++i)
     {
-        h[i] = SettledCell(p, i, h[i], inverseArea);
-        sum += h[i];
+        const float flows[8] = {-f7Up[i - 1], -f6Up[i], f2[i],  f3[i],
+                                -f3[i - 1],   -f2Down[i - 1], f6[i], f7[i]};
+        float change = 0.0f;
+        for (float flow : flows)
+            change = static_cast<float>(change - flow * dt);
+        h[i] = h[i] + inverseArea * change;
     }
-    return sum;
-}
-
-#if defined(__GNUC__) && defined(__x86_64__)
-#define RIPPLEX_AVX2_SETTLE 1
-// One step of the volume changes of GROUPS groups of four cells.
-template <int GROUPS>
-__attribute__((target("avx2"), always_inline)) inline void SettleStep(__m128* c, size_t i,
-                                                                       const double* t, bool add)
-{
-    for (int g = 0; g < GROUPS; ++g)
-    {
-        const __m256d wide = _mm256_cvtps_pd(c[g]);
-        const __m256d term = _mm256_loadu_pd(t + i + 4 * g);
-        c[g] = _mm256_cvtpd_ps(add ? _mm256_add_pd(wide, term) : _mm256_sub_pd(wide, term));
-    }
-}
-
-// The same with AVX2: the same operations on four cells at a time, four
-// groups interleaved so that their chains of roundings overlap (each step
-// waits for the one before it).
-__attribute__((target("avx2"))) double SettlePlainCellsAvx2(size_t n, const PlainTerms& p, float* h,
-                                                             float inverseArea)
-{
-    constexpr int GROUPS = 8;
-    const __m128 area = _mm_set1_ps(inverseArea);
-    __m128 sum4 = _mm_setzero_ps();
-    size_t i = 0;
-    for (; i + 4 * GROUPS <= n; i += 4 * GROUPS)
-    {
-        __m128 c[GROUPS];
-        for (int g = 0; g < GROUPS; ++g)
-            c[g] = _mm_setzero_ps();
-        SettleStep<GROUPS>(c, i, p.t7Up - 1, true);
-        SettleStep<GROUPS>(c, i, p.t6Up, true);
-        SettleStep<GROUPS>(c, i, p.t2, false);
-        SettleStep<GROUPS>(c, i, p.t3, false);
-        SettleStep<GROUPS>(c, i, p.t3 - 1, true);
-        SettleStep<GROUPS>(c, i, p.t2Down - 1, true);
-        SettleStep<GROUPS>(c, i, p.t6, false);
-        SettleStep<GROUPS>(c, i, p.t7, false);
-        for (int g = 0; g < GROUPS; ++g)
-        {
-            __m128 height = _mm_loadu_ps(h + i + 4 * g);
-            height = _mm_add_ps(height, _mm_mul_ps(area, c[g]));
-            _mm_storeu_ps(h + i + 4 * g, height);
-            sum4 = _mm_add_ps(sum4, height);
-        }
-    }
-    float lanes[4];
-    _mm_storeu_ps(lanes, sum4);
-    const double sum = double(lanes[0]) + lanes[1] + lanes[2] + lanes[3];
-    return sum + SettlePlainCellsPortable(i, n, p, h, inverseArea);
-}
-#endif
-
-double SettlePlainCells(size_t n, const PlainTerms& p, float* h, float inverseArea)
-{
-#if RIPPLEX_AVX2_SETTLE
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2)
-        return SettlePlainCellsAvx2(n, p, h, inverseArea);
-#endif
-    return SettlePlainCellsPortable(0, n, p, h, inverseArea);
 }
 
 // Sum of the water cells' values, eight float lanes each adding its own
@@ -351,34 +256,18 @@ void UpdatePipesOfRow(const GridArrays& g, const PipeConstants& c, uint32_t y, b
                               f[1] + rest, f[2] + rest, f[3] + rest, c);
 }
 
-void StageFlowTerms(const GridArrays& g, const PipeConstants& c, uint32_t y, const FlowTerms& t)
-{
-    for (int j = 0; j < PIPE_COUNT; ++j)
-        FlowsTimesDt(g.W, g.flow[j] + size_t(y) * g.W, t.Row(y, j), c.dt);
-}
-
-double SettleRow(const GridArrays& g, const PipeConstants& c, uint32_t y, bool plain,
-                 const FlowTerms* terms)
+double SettleRow(const GridArrays& g, const PipeConstants& c, uint32_t y, bool plain)
 {
     const uint32_t W = g.W;
     const size_t at = size_t(y) * W + 1, up = at - W, down = at + W;
-    if (plain && terms)
-    {
-        // The border cells are walls or water that no pipe changes.
-        double water = 0.0;
-        for (size_t x : {at - 1, at + W - 2})
-            if (g.water[x])
-                water += g.height[x];
-        const FlowTerms& t = *terms;
-        const PlainTerms p{t.Row(y, 0) + 1,     t.Row(y, 1) + 1,     t.Row(y, 2) + 1,
-                           t.Row(y, 3) + 1,     t.Row(y - 1, 3) + 1, t.Row(y - 1, 2) + 1,
-                           t.Row(y + 1, 0) + 1};
-        return water + SettlePlainCells(W - 2, p, g.height + at, c.inverseArea);
-    }
     float* const* f = g.flow;
-    SettleCellsOfAnyKinds(W - 2, f[0] + at, f[1] + at, f[2] + at, f[3] + at, f[3] + up, f[2] + up,
-                          f[0] + down, g.water + up, g.water + at, g.water + down, g.height + at,
-                          c.dt, c.inverseArea);
+    if (plain)
+        SettlePlainCells(W - 2, f[0] + at, f[1] + at, f[2] + at, f[3] + at, f[3] + up, f[2] + up,
+                         f[0] + down, g.height + at, c.dt, c.inverseArea);
+    else
+        SettleCellsOfAnyKinds(W - 2, f[0] + at, f[1] + at, f[2] + at, f[3] + at, f[3] + up,
+                              f[2] + up, f[0] + down, g.water + up, g.water + at, g.water + down,
+                              g.height + at, c.dt, c.inverseArea);
     return WaterOfRow(g, y);
 }
 
