@@ -11,8 +11,8 @@
 // carries 0 at each interior end. A cell's volume change takes its flows as
 // they stood when the loop reached it, which differs from their final
 // values only for a water cell's pipe toward a later interior wall (still
-// 0 then). All eight pipes of every cell share one cross-section and
-// length, so the owner's flow and its negative are the two ends.
+// 0 then). The two ends of an updated pipe hold opposite flows, so one
+// value per pipe holds both.
 //
 // Layout: each pipe is stored once, at its earlier cell, as the flow from
 // there toward PIPE_DIRECTIONS[j]; its flow as seen from the later cell is
@@ -25,7 +25,6 @@
 // of a division, no fused multiply-add (the build forbids contraction).
 #include <bit>
 #include <cstring>
-
 
 #include "sim/GridKernels.h"
 #include "sim/GridSweeps.h"
