@@ -215,14 +215,14 @@ void ScaleNormals(uint32_t xBegin, uint32_t xEnd, const float* __restrict nx,
     }
 }
 
-NormalStep NormalStepOf(const CWaterBody& b)
+}  // namespace
+
+NormalStep NormalStepOf(const CWaterBody& b, const float* heights)
 {
-    return NormalStep{b.cornerHeights, b.cornerNormals, b.iSimulationWidth - 1,
-                      b.iSimulationHeight - 1, b.dSimulationSizeX / b.iSimulationWidth,
+    return NormalStep{heights, b.cornerNormals, b.iSimulationWidth - 1, b.iSimulationHeight - 1,
+                      b.dSimulationSizeX / b.iSimulationWidth,
                       b.dSimulationSizeY / b.iSimulationHeight};
 }
-
-}  // namespace
 
 void CornerHeightsOfRow(const GridArrays& g, uint32_t r, float* out)
 {
@@ -297,7 +297,7 @@ void CWaterBody::UpdateCornerNormals()
 {
     if (!cornerHeights || !cornerNormals || iSimulationWidth < 2 || iSimulationHeight < 2)
         return;
-    const NormalStep s = NormalStepOf(*this);
+    const NormalStep s = NormalStepOf(*this, cornerHeights);
     BandRunner runner{GridWorkers()};
     const bool staged = runner.pool && runner.pool->ReserveScratch(4 * size_t(s.columns));
     auto job = [&](int band)

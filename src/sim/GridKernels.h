@@ -118,6 +118,9 @@ struct NormalStep
     uint32_t columns, rows;  // corners: W − 1 by H − 1
     float dx, dy;            // the cell size
 };
+// The body's corner grid with the corner heights `heights`, the cell size
+// dx = SX / W, dy = SY / H as floats.
+NormalStep NormalStepOf(const CWaterBody& body, const float* heights);
 // Normals of corner row y, from corner rows y − 1 .. y + 1; `scratch` holds
 // 4 × columns floats, or is null (then corner by corner).
 void UpdateNormalsOfRow(const NormalStep& s, uint32_t y, float* scratch);

@@ -236,8 +236,7 @@ SweepOutcome SweepCells(CWaterBody& body, double dt, SweepParts parts)
     if (beyondPipes && (W < 3 || H < 3 || !body.cornerHeights || !runner.pool ||
                         !runner.pool->ReserveScratch(sweep.ScratchFloats())))
         return outcome;
-    sweep.normals = NormalStep{body.previousCornerHeights, body.cornerNormals, W - 1, H - 1,
-                               body.dSimulationSizeX / W, body.dSimulationSizeY / H};
+    sweep.normals = NormalStepOf(body, body.previousCornerHeights);
     // A rise over no time (or a step that is not a time) throws nothing.
     sweep.parts.findRises = parts.findRises && dt > 0.0 && std::isfinite(dt);
 

@@ -21,37 +21,48 @@ struct PlainCell
     bool water;
 };
 
-// Each pipe is stored once, at its earlier cell k in {2, 3, 6, 7}; the
-// records hold it at both ends, the later end with the opposite sign.
-// Pipes out of the grid hold 0.
-std::vector<PlainCell> RecordsOf(const CWaterBody& b)
+// Calls visit(i, j, k, n) for every pipe the body stores, cell i toward
+// direction k = PIPE_DIRECTIONS[j], with the neighbour n in the grid.
+template <class Visit>
+void ForEachStoredPipe(const CWaterBody& b, Visit visit)
 {
     const uint32_t W = b.iSimulationWidth, H = b.iSimulationHeight;
-    std::vector<PlainCell> cells(size_t(W) * H, PlainCell{});
     for (uint32_t y = 0; y < H; ++y)
         for (uint32_t x = 0; x < W; ++x)
-        {
-            const size_t i = x + size_t(y) * W;
-            cells[i].height = b.cellHeights[i];
-            cells[i].pressure = b.cellPressures[i];
-            cells[i].water = b.waterMask[i] != 0;
             for (int j = 0; j < PIPE_COUNT; ++j)
             {
                 const int k = PIPE_DIRECTIONS[j];
                 const int64_t nx = int64_t(x) + b.neighbourOffsets[k];
                 const int64_t ny = int64_t(y) + b.neighbourOffsets[8 + k];
-                if (nx < 0 || ny < 0 || nx >= W || ny >= H)
-                    continue;
-                cells[i].flow[k] = b.pipeFlows[j][i];
-                cells[size_t(nx) + size_t(ny) * W].flow[7 - k] = -b.pipeFlows[j][i];
+                if (nx >= 0 && ny >= 0 && nx < W && ny < H)
+                    visit(x + size_t(y) * W, j, k, size_t(nx) + size_t(ny) * W);
             }
-        }
-    return cells;
 }
 
-bool IsInterior(const CWaterBody& b, int64_t x, int64_t y)
+bool IsInterior(const CWaterBody& b, size_t i)
 {
+    const size_t x = i % b.iSimulationWidth, y = i / b.iSimulationWidth;
     return x >= 1 && y >= 1 && x + 1 < b.iSimulationWidth && y + 1 < b.iSimulationHeight;
+}
+
+// Each pipe is stored once, at its earlier cell toward k in {2, 3, 6, 7};
+// the records hold it at both ends, the later end with the opposite sign.
+// Pipes out of the grid hold 0.
+std::vector<PlainCell> RecordsOf(const CWaterBody& b)
+{
+    std::vector<PlainCell> cells(size_t(b.iSimulationWidth) * b.iSimulationHeight, PlainCell{});
+    for (size_t i = 0; i < cells.size(); ++i)
+    {
+        cells[i].height = b.cellHeights[i];
+        cells[i].pressure = b.cellPressures[i];
+        cells[i].water = b.waterMask[i] != 0;
+    }
+    ForEachStoredPipe(b, [&](size_t i, int j, int k, size_t n)
+    {
+        cells[i].flow[k] = b.pipeFlows[j][i];
+        cells[n].flow[7 - k] = -b.pipeFlows[j][i];
+    });
+    return cells;
 }
 
 // Back into the body: the heights, and each pipe as its earlier end holds
@@ -59,25 +70,15 @@ bool IsInterior(const CWaterBody& b, int64_t x, int64_t y)
 // else as it was (a pipe along the border, which no loop visits).
 void WriteBack(CWaterBody& b, const std::vector<PlainCell>& cells)
 {
-    const uint32_t W = b.iSimulationWidth, H = b.iSimulationHeight;
-    for (uint32_t y = 0; y < H; ++y)
-        for (uint32_t x = 0; x < W; ++x)
-        {
-            const size_t i = x + size_t(y) * W;
-            b.cellHeights[i] = cells[i].height;
-            for (int j = 0; j < PIPE_COUNT; ++j)
-            {
-                const int k = PIPE_DIRECTIONS[j];
-                const int64_t nx = int64_t(x) + b.neighbourOffsets[k];
-                const int64_t ny = int64_t(y) + b.neighbourOffsets[8 + k];
-                if (nx < 0 || ny < 0 || nx >= W || ny >= H)
-                    continue;
-                if (IsInterior(b, x, y))
-                    b.pipeFlows[j][i] = cells[i].flow[k];
-                else if (IsInterior(b, nx, ny))
-                    b.pipeFlows[j][i] = -cells[size_t(nx) + size_t(ny) * W].flow[7 - k];
-            }
-        }
+    for (size_t i = 0; i < cells.size(); ++i)
+        b.cellHeights[i] = cells[i].height;
+    ForEachStoredPipe(b, [&](size_t i, int j, int k, size_t n)
+    {
+        if (IsInterior(b, i))
+            b.pipeFlows[j][i] = cells[i].flow[k];
+        else if (IsInterior(b, n))
+            b.pipeFlows[j][i] = -cells[n].flow[7 - k];
+    });
 }
 
 }  // namespace

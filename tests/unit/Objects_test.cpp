@@ -181,6 +181,25 @@ TEST(Objects, CornerRisingFastThrowsOneParticleWithTheExcessWater)
     }
 }
 
+// The test is rise / dt >= threshold with the division: here the quotient
+// is the threshold itself while rise · (1/dt) falls an ulp below it, so a
+// test that multiplied instead would throw nothing.
+TEST(Objects, RiseExactlyAtTheThresholdThrowsByTheDivision)
+{
+    CSimFixture f("");
+    ASSERT_TRUE(f.initialised);
+    CWaterBody& b = f.body;
+    const double dt = 0.008125;
+    const float rise = 0x1.f294d8p-6f, threshold = 0x1.df67bcp+1f;
+    ASSERT_TRUE(rise / dt >= threshold && rise * (1.0 / dt) < threshold);
+    for (uint32_t i = 0; i < 49 * 49; ++i)
+        b.cornerHeights[i] = b.previousCornerHeights[i] = 0.0f;
+    b.cornerHeights[20 + 30 * 49] = rise;
+    b.dParticleThresHold = threshold;
+    b.ThrowParticles(dt);
+    EXPECT_EQ(b.objects.size(), 1u);
+}
+
 // Buoyancy ρ·g·V/m − g, V the submerged volume as a cylinder as wide as the
 // sphere, (h − z + r)·r²·π, at most the sphere's 4πr³/3.
 TEST(Objects, BuoyancyFollowsTheSubmergedVolumeLimitedToTheSphere)
