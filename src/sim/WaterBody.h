@@ -156,8 +156,11 @@ public:
     // water). The border is walls from allocation on; nothing in the
     // simulation changes a kind afterwards.
     uint8_t* waterMask = nullptr;
-    float* cornerHeights = nullptr;            // (W−1)·(H−1)
-    float* previousCornerHeights = nullptr;    // (W−1)·(H−1)
+    // (W−1)·(H−1) each. Each update of the corner heights writes the new
+    // ones over the previous ones' array and swaps the two pointers, so a
+    // pointer to either is good only until the next step.
+    float* cornerHeights = nullptr;
+    float* previousCornerHeights = nullptr;
     Vec3* cornerNormals = nullptr;             // (W−1)·(H−1)
     uint32_t waterTexture = 0xFFFFFFFFu;
     uint32_t bottomTexture = 0xFFFFFFFFu;
