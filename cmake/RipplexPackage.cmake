@@ -13,6 +13,7 @@ set(RIPPLEX_PUBLIC_HEADERS
   assets/3DSObject.h
   common/Drawable.h
   common/Vec3.h
+  sim/GridLayout.h
   sim/Random.h
   sim/SimEvent.h
   sim/SimObject.h

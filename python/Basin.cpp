@@ -178,16 +178,10 @@ size_t CBasin::Height() const { return body->iSimulationHeight; }
 float CBasin::SizeX() const { return body->dSimulationSizeX; }
 float CBasin::SizeY() const { return body->dSimulationSizeY; }
 
-// The one place that reads the cells for Python. A copy, through the
-// accessor every reader outside the step uses, whatever the step's own
-// layout of the grid. Once the heights lie contiguous in cell order, this
-// becomes a GridView on them, as Corners is, and `heights` a view.
-void CBasin::CopyCellHeights(float* out) const
+GridView CBasin::Cells() const
 {
     std::lock_guard<std::mutex> lock(g_coreMutex);
-    const size_t count = Width() * Height();
-    for (size_t i = 0; i < count; ++i)
-        out[i] = body->CellHeight(i);
+    return {body->CellHeights(), Width(), Height()};
 }
 
 GridView CBasin::Corners() const

@@ -87,8 +87,10 @@ public:
     float SizeX() const;    // extent of the basin along x
     float SizeY() const;
 
-    // Copies the W·H cell heights into `out`, element x + y·W = cell (x, y).
-    void CopyCellHeights(float* out) const;
+    // The W·H cell heights in place, element x + y·W = cell (x, y); the
+    // step writes them where they are, so the view stays the basin's
+    // current water for as long as the basin lives.
+    GridView Cells() const;
     // The (W−1)·(H−1) corner heights in place; valid until the next Step
     // or Advance, which may swap the body's corner arrays.
     GridView Corners() const;

@@ -106,9 +106,10 @@ advance release the GIL while they run.)";
 const char* const BASIN_DOC = R"(The water of one scene directory.
 
 Arrays are float32, element [y, x] for cell or corner (x, y), read-only.
-heights: (H, W) cell heights, a copy. corner_heights: (H-1, W-1), a view on
-the basin's own array, current until the next step or advance (afterwards it
-shows one of the basin's working buffers: read the property again).
+heights: (H, W) cell heights, a view on the basin's own array, always the
+current water. corner_heights: (H-1, W-1), a view on the basin's own array,
+current until the next step or advance (afterwards it shows one of the
+basin's working buffers: read the property again).
 objects: the balls (kind SOLID) and spray drops (kind PARTICLE), a copy.)";
 
 void BindBasin(py::module_& m)
@@ -152,14 +153,10 @@ void BindBasin(py::module_& m)
         .def_property_readonly("diverged", [](const CBasin& b) { return WithoutGil([&] { return b.Diverged(); }); })
         .def_property_readonly("extent", [](const CBasin& b) { return py::make_tuple(b.SizeX(), b.SizeY()); },
                                "Size of the basin along x and y, centred on the origin.")
-        // A copy until the cell heights lie contiguous (CopyCellHeights);
-        // then ViewOn(b.Cells(), self), as corner_heights.
         .def_property_readonly("heights",
-                               [](const CBasin& b) {
-                                   py::array_t<float> a({b.Height(), b.Width()});
-                                   float* out = a.mutable_data();
-                                   WithoutGil([&] { b.CopyCellHeights(out); });
-                                   return ReadOnly(a);
+                               [](const py::object& self) {
+                                   const CBasin& b = self.cast<const CBasin&>();
+                                   return ViewOn(WithoutGil([&] { return b.Cells(); }), self);
                                })
         .def_property_readonly("corner_heights",
                                [](const py::object& self) {

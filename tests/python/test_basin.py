@@ -65,8 +65,10 @@ def test_arrays_are_read_only_float32_indexed_y_then_x(tmp_path):
     assert b.heights.dtype == b.corner_heights.dtype == np.float32
     x, y, radius = 0.2, -0.1, 0.05
     b.press(x, y, radius, 0.02)
+    before = b.heights
     for _ in range(3):
         b.step(0.01)
+    assert np.array_equal(before, b.heights)  # a view of the water in place, not a copy
     dx, dy = b.extent[0] / 40, b.extent[1] / 30
     j, i = np.unravel_index(np.argmin(b.heights), (30, 40))
     assert abs((i - 20) * dx - x) <= radius and abs((j - 15) * dy - y) <= radius

@@ -33,7 +33,7 @@ uint64_t StateAfter(int calls, Advance advance)
 void Lift(CWaterBody& b, float share)
 {
     for (uint32_t i = 0; i < 30 * 24; ++i)
-        b.cells[i].height *= b.IsWaterCell(i) ? 1.0f - share : 1.0f;
+        b.cellHeights[i] *= b.IsWaterCell(i) ? 1.0f - share : 1.0f;
     const double volume = share * b.dWatchedWater;
     const float radius = float(std::cbrt(volume / SPHERE_VOLUME_FACTOR));
     b.objects.push_back({0.0f, radius, {0.0f, 0.0f, 5.0f}, {}, {}, {}, nullptr, OBJECT_PARTICLE});
