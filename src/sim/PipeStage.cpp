@@ -121,6 +121,11 @@ void SettleCellsOfAnyKinds(size_t n, const float* __restrict f2, const float* __
                            const uint8_t* __restrict wHere, const uint8_t* __restrict wDown,
                            float* __restrict h, double dt, float inverseArea)
 {
+    // The neighbours before each cell, index i − 1 of the row pointers
+    // (valid: the callers' rows start one cell in).
+    const float* f7UpLeft = f7Up - 1;
+    const float* f3Left = f3 - 1;
+    const float* f2DownLeft = f2Down - 1;
     for (size_t i = 0; i < n; ++i)
     {
         // Toward a later interior wall a water cell saw 0: the wall updates
@@ -129,8 +134,8 @@ void SettleCellsOfAnyKinds(size_t n, const float* __restrict f2, const float* __
         const float forward3 = wHere[i + 1] ? f3[i] : 0.0f;
         const float forward6 = wDown[i] ? f6[i] : 0.0f;
         const float forward7 = wDown[i + 1] ? f7[i] : 0.0f;
-        const float flows[8] = {-f7Up[i - 1], -f6Up[i], forward2, forward3,
-                                -f3[i - 1],   -f2Down[i - 1], forward6, forward7};
+        const float flows[8] = {-f7UpLeft[i], -f6Up[i], forward2, forward3,
+                                -f3Left[i],   -f2DownLeft[i], forward6, forward7};
         float change = 0.0f;
         for (float flow : flows)
             change = static_cast<float>(change - flow * dt);
@@ -148,10 +153,13 @@ void SettlePlainCells(size_t n, const float* __restrict f2, const float* __restr
                       const float* __restrict f2Down, float* __restrict h, double dt,
                       float inverseArea)
 {
+    const float* f7UpLeft = f7Up - 1;  // index i − 1, as above
+    const float* f3Left = f3 - 1;
+    const float* f2DownLeft = f2Down - 1;
     for (size_t i = 0; i < n; ++i)
     {
-        const float flows[8] = {-f7Up[i - 1], -f6Up[i], f2[i],  f3[i],
-                                -f3[i - 1],   -f2Down[i - 1], f6[i], f7[i]};
+        const float flows[8] = {-f7UpLeft[i], -f6Up[i], f2[i],  f3[i],
+                                -f3Left[i],   -f2DownLeft[i], f6[i], f7[i]};
         float change = 0.0f;
         for (float flow : flows)
             change = static_cast<float>(change - flow * dt);
