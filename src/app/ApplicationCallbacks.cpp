@@ -49,14 +49,6 @@ void SaveScreenshot()
     image.cvUnloadImage();
 }
 
-void EndFrame()
-{
-    if (CGraphics::bDoubleBuffer)
-        glutSwapBuffers();
-    else
-        glFlush();
-}
-
 }  // namespace
 
 void CApplication::DisplayFunc()

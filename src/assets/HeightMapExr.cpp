@@ -71,8 +71,8 @@ bool WriteHeightMapExr(const CWaterBody& body, CExportFile& file)
         file.Fail("no cells");
         return false;
     }
-    const float dx = body.dSimulationSizeX / body.iSimulationWidth;
-    const float dy = body.dSimulationSizeY / body.iSimulationHeight;
+    const float dx = body.CellSizeX();
+    const float dy = body.CellSizeY();
     const float aspect = dx / dy;
     try
     {

@@ -167,3 +167,11 @@ void ReadWindowPixels(CTgaImage& image)
     }
     glPixelStorei(GL_PACK_ALIGNMENT, savedAlignment);
 }
+
+void EndFrame()
+{
+    if (CGraphics::bDoubleBuffer)
+        glutSwapBuffers();
+    else
+        glFlush();
+}

@@ -33,6 +33,10 @@ public:
     static std::string sErrorMessage;
 };
 
+// Ends a drawn frame: a buffer swap in a double-buffered window, else a
+// flush, so that the frame shows either way.
+void EndFrame();
+
 class CTgaImage;
 
 // Fills a 24-bit image with the window's pixels from its lower-left corner,

@@ -1,7 +1,6 @@
 // Name of a recorded frame: "seq", the decimal digits of the frame number
 // left-padded with '0' to at least five characters, ".tga" (seq00000.tga,
-// seq00042.tga, seq123456.tga). Header-only so that both the scene and the
-// core-only unit tests use the one definition.
+// seq00042.tga, seq123456.tga), as the scene's recording writes them.
 #pragma once
 
 #include <cstdio>

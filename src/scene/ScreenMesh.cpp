@@ -51,8 +51,8 @@ uint32_t Count(double span, uint32_t cap, uint32_t corners)
 
 Camera::WaterRect SurfaceRect(const CWaterBody& body)
 {
-    const float dx = body.dSimulationSizeX / float(body.iSimulationWidth);
-    const float dy = body.dSimulationSizeY / float(body.iSimulationHeight);
+    const float dx = body.CellSizeX();
+    const float dy = body.CellSizeY();
     const float halfX = body.dSimulationSizeX * 0.5f, halfY = body.dSimulationSizeY * 0.5f;
     return {body.dDefaultHeight, dx - halfX, float(body.iSimulationWidth - 1) * dx - halfX,
             dy - halfY, float(body.iSimulationHeight - 1) * dy - halfY};

@@ -375,8 +375,8 @@ bool SceneResources::Prepare(const CWaterBody& body, const ShadedPrograms& progr
     cornersX = body.iSimulationWidth > 1 ? body.iSimulationWidth - 1 : 0;
     cornersY = body.iSimulationHeight > 1 ? body.iSimulationHeight - 1 : 0;
     water = ScreenMesh::SurfaceRect(body);
-    cellSize[0] = body.dSimulationSizeX / float(body.iSimulationWidth);
-    cellSize[1] = body.dSimulationSizeY / float(body.iSimulationHeight);
+    cellSize[0] = body.CellSizeX();
+    cellSize[1] = body.CellSizeY();
     rim = PoolEdgeRim(body);
 
     if (cornersX > 0 && cornersY > 0 && body.cornerHeights != nullptr)

@@ -44,8 +44,8 @@ void Store(float* position, float* normal, const SurfaceVertex& v)
 SurfaceGrid SurfaceGridOf(const CWaterBody& body)
 {
     SurfaceGrid grid{body.iSimulationWidth, body.iSimulationHeight, 0.0f, 0.0f};
-    grid.dx = body.dSimulationSizeX / body.iSimulationWidth;
-    grid.dy = body.dSimulationSizeY / body.iSimulationHeight;
+    grid.dx = body.CellSizeX();
+    grid.dy = body.CellSizeY();
     return grid;
 }
 

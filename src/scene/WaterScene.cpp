@@ -23,6 +23,7 @@
 #include "scene/FrameName.h"
 #include "scene/Readout.h"
 #include "scene/ScreenMesh.h"
+#include "sim/WaterSummary.h"
 
 namespace
 {
@@ -42,14 +43,6 @@ constexpr double MAX_RUNNING_INTERVAL = 0.1;
 // failed: nobody is there to see the window.
 constexpr int EXIT_RECORDING_FAILED = 1;
 
-void EndFrame()
-{
-    if (CGraphics::bDoubleBuffer)
-        glutSwapBuffers();
-    else
-        glFlush();
-}
-
 // Per-frame draw time on standard error when RIPPLEX_FRAME_TIMES is set;
 // glFinish makes the time include the rendering, not just its queuing.
 bool FrameTimesWanted()
@@ -68,7 +61,7 @@ bool CWaterScene::Init()
     fRotationDivisor = options->GetFloat("fRotationDivisor", 0.003f);
     fStep = options->GetFloat("fStep", 0.3f);
     ReadFingerOptions(*options);
-    InitCamera();
+    InitCamera(*options);
 
     if (!simulation->Init())
     {
@@ -104,22 +97,14 @@ void CWaterScene::ReadFingerOptions(const COptionList& options)
     }
 }
 
-void CWaterScene::InitCamera()
+void CWaterScene::InitCamera(const COptionList& options)
 {
-    const COptionList* options = COptionsParser::ParseFile("scene.opt", false);
-    if (options == nullptr)
-    {
-        v3fCamEye = Vec3{0.0f, 0.0f, 1.0f};
-        v3fCamDir = Vec3{0.0f, 0.0f, -1.0f};
-        v3fCamUpw = Vec3{0.0f, 1.0f, 0.0f};
-        return;
-    }
-    v3fCamEye = Vec3{options->GetFloat("v3fCamEyeX", 0.0f), options->GetFloat("v3fCamEyeY", 0.0f),
-                     options->GetFloat("v3fCamEyeZ", 1.0f)};
-    v3fCamDir = Vec3{options->GetFloat("v3fCamDirX", 0.0f), options->GetFloat("v3fCamDirY", 0.0f),
-                     options->GetFloat("v3fCamDirZ", -1.0f)};
-    v3fCamUpw = Vec3{options->GetFloat("v3fCamUpwX", 0.0f), options->GetFloat("v3fCamUpwY", 1.0f),
-                     options->GetFloat("v3fCamUpwZ", 0.0f)};
+    v3fCamEye = Vec3{options.GetFloat("v3fCamEyeX", 0.0f), options.GetFloat("v3fCamEyeY", 0.0f),
+                     options.GetFloat("v3fCamEyeZ", 1.0f)};
+    v3fCamDir = Vec3{options.GetFloat("v3fCamDirX", 0.0f), options.GetFloat("v3fCamDirY", 0.0f),
+                     options.GetFloat("v3fCamDirZ", -1.0f)};
+    v3fCamUpw = Vec3{options.GetFloat("v3fCamUpwX", 0.0f), options.GetFloat("v3fCamUpwY", 1.0f),
+                     options.GetFloat("v3fCamUpwZ", 0.0f)};
 }
 
 // Light 0 is white and slightly attenuated; its position is set every frame
@@ -545,10 +530,8 @@ std::vector<std::string> CWaterScene::ReadoutLines() const
         add("eau -  embruns -");
         add("eau + embruns -  (vide au d\xE9part)");
     }
-    size_t particles = 0;
-    for (const SimObject& o : body.objects)
-        particles += o.kind == OBJECT_PARTICLE;
-    add("objets %zu  gouttes %zu", body.objects.size() - particles, particles);
+    const WaterSummary counts = SummariseObjects(body);
+    add("objets %zu  gouttes %zu", counts.objects, counts.particles);
     add("trac\xE9 %.1f ms  %.1f images/s", dDrawSeconds * 1000.0, dFramesPerSecond);
     add("sous-pas par image %d", int(body.iLastSubSteps));
     add("aspect %s (F7)", bShadedDrawn ? "ombr\xE9" : "fixe");

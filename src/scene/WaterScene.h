@@ -60,7 +60,7 @@ public:
     CTgaImage captureImage;         // reused for every recorded frame
 
 private:
-    void InitCamera();
+    void InitCamera(const COptionList& options);
     void InitLighting();
     void ToggleRunning();
     void UpdateIdleCallback();

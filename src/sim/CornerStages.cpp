@@ -220,30 +220,42 @@ void ScaleNormals(uint32_t xBegin, uint32_t xEnd, const float* __restrict nx,
 NormalStep NormalStepOf(const CWaterBody& b, const float* heights)
 {
     return NormalStep{heights, b.cornerNormals, b.iSimulationWidth - 1, b.iSimulationHeight - 1,
-                      b.dSimulationSizeX / b.iSimulationWidth,
-                      b.dSimulationSizeY / b.iSimulationHeight};
+                      b.CellSizeX(), b.CellSizeY()};
 }
+
+namespace
+{
+// Cell rows r and r + 1, whose four cells around each corner of corner row
+// r give its height: heights and kinds, W each.
+struct CellRowPair
+{
+    const float *h0, *h1;
+    const uint8_t *w0, *w1;
+};
+
+CellRowPair CellRowsAround(const GridArrays& g, uint32_t r)
+{
+    const size_t at = size_t(r) * g.W;
+    return {g.height + at, g.height + at + g.W, g.water + at, g.water + at + g.W};
+}
+}  // namespace
 
 void CornerHeightsOfRow(const GridArrays& g, uint32_t r, float* out)
 {
-    const size_t at = size_t(r) * g.W;
-    const float *h0 = g.height + at, *h1 = h0 + g.W;
-    const uint8_t *w0 = g.water + at, *w1 = w0 + g.W;
-    if (CornerAveragesByScale(g.W - 1, h0, h1, w0, w1, out) & 1)
-        DivideThirds(g.W - 1, h0, h1, w0, w1, out);
+    const CellRowPair c = CellRowsAround(g, r);
+    if (CornerAveragesByScale(g.W - 1, c.h0, c.h1, c.w0, c.w1, out) & 1)
+        DivideThirds(g.W - 1, c.h0, c.h1, c.w0, c.w1, out);
 }
 
 void CornerHeightsAndRisesOfRow(const GridArrays& g, uint32_t r, float* out, const float* previous,
                                 const RiseTest& rises, std::vector<uint32_t>& found)
 {
-    const size_t at = size_t(r) * g.W;
-    const float *h0 = g.height + at, *h1 = h0 + g.W;
-    const uint8_t *w0 = g.water + at, *w1 = w0 + g.W;
+    const CellRowPair c = CellRowsAround(g, r);
     const uint32_t columns = g.W - 1;
     const int32_t flags =
-        CornerAveragesAndRises(columns, h0, h1, w0, w1, out, previous, rises.inverseDt, rises.low);
+        CornerAveragesAndRises(columns, c.h0, c.h1, c.w0, c.w1, out, previous, rises.inverseDt, rises.low);
     if (flags & 1)
-        DivideThirds(columns, h0, h1, w0, w1, out);
+        DivideThirds(columns, c.h0, c.h1, c.w0, c.w1, out);
     if (flags != 0)  // a stand-in's screen says nothing: test the row
         ListFastRises(columns, out, previous, rises, uint32_t(size_t(r) * columns), found);
 }

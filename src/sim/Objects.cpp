@@ -10,7 +10,8 @@
 //
 // Deliberately not done: no allocation beyond the list growing, no grid
 // access outside the arrays whatever the positions hold (NaN and infinities
-// included), no message (numeric trouble is never reported).
+// included), no message here: numeric trouble reaches the divergence watch
+// through bWatchedObjectsFinite and dWatchedSpray, and Advance reports it.
 #include <cmath>
 #include <cstddef>
 
@@ -47,8 +48,8 @@ GridFrame MakeFrame(const CWaterBody& b)
     f.height = b.iSimulationHeight;
     f.halfWidth = int32_t(f.width / 2);
     f.halfHeight = int32_t(f.height / 2);
-    f.dx = b.dSimulationSizeX / f.width;
-    f.dy = b.dSimulationSizeY / f.height;
+    f.dx = b.CellSizeX();
+    f.dy = b.CellSizeY();
     return f;
 }
 
@@ -402,10 +403,7 @@ void CWaterBody::MoveEveryObject(double dt)
                  std::isfinite(o.position.z) && std::isfinite(o.speed.x) &&
                  std::isfinite(o.speed.y) && std::isfinite(o.speed.z);
         if (o.kind == OBJECT_PARTICLE)
-        {
-            const double r = o.radius;
-            spray += SPHERE_VOLUME_FACTOR * r * r * r;
-        }
+            spray += DropVolume(o.radius);
     }
     objects.resize(kept);
     if (finger.down)

@@ -16,6 +16,14 @@ enum ObjectKind : uint32_t
 // digits the spray and the runner's summary have always used).
 constexpr double SPHERE_VOLUME_FACTOR = 4.188790204786391;
 
+// A drop's volume as the spray ledgers add it up (the runner's summary,
+// the divergence watch): the radius widened to double, then cubed.
+inline double DropVolume(float radius)
+{
+    const double r = radius;
+    return SPHERE_VOLUME_FACTOR * r * r * r;
+}
+
 struct SimObject
 {
     float mass = 0.0f;

@@ -41,7 +41,7 @@ struct DerivedConstants
 DerivedConstants Derive(const CWaterBody& b)
 {
     DerivedConstants d;
-    d.cellArea = (b.dSimulationSizeX / b.iSimulationWidth) * (b.dSimulationSizeY / b.iSimulationHeight);
+    d.cellArea = b.CellSizeX() * b.CellSizeY();
     d.pipeCrossSection = d.cellArea / b.iCrossSectionDivisor;
     // std::sqrt of a float is the float overload: single precision throughout.
     d.pipeLength = std::sqrt(d.cellArea) / b.iPipeDivisor;

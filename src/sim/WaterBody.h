@@ -117,6 +117,10 @@ public:
     float CellHeight(size_t index) const { return cellHeights[index]; }
     bool IsWaterCell(size_t index) const { return waterMask[index] != 0; }
     const float* CellHeights() const { return cellHeights; }
+    // The width and depth of one cell in metres, as every stage and every
+    // drawing computes it: the float size over the count, rounded once.
+    float CellSizeX() const { return dSimulationSizeX / iSimulationWidth; }
+    float CellSizeY() const { return dSimulationSizeY / iSimulationHeight; }
 
     uint32_t iSimulationWidth = 0;
     uint32_t iSimulationHeight = 0;
@@ -134,10 +138,10 @@ public:
     float dParticleThresHold = 0.0f;
     float fCellArea = 0.0f;
     float fPipeCrossSection = 0.0f;
-    float fPipeLength = 0.0f;
+    float fPipeLength = 0.0f;  // nothing reads it: the step uses fDensityPipeLength
     float fDensityGravity = 0.0f;
     float fDensityPipeLength = 0.0f;
-    float fRepresentationStep = 0.0f;
+    float fRepresentationStep = 0.0f;  // read from "simulation.opt"; nothing uses it
     // The direction table, DIRECTION_TABLE as Init and AllocateGrid write
     // it. The stages do not read it: the pipes are stored by direction.
     int8_t neighbourOffsets[16] = {};
@@ -180,6 +184,37 @@ public:
     CGridWorkers* pGridWorkers = nullptr;
     CGridWorkers* GridWorkers();
 
+    // Spray stage. ThrowParticles tests every corner in one row-order pass
+    // over the corner arrays (FindThrowingCorners, split among the worker
+    // threads), then emits the particles one by one in the corner-by-corner
+    // order, x outer, y inner, which fixes the random draws and the order of
+    // the subtractions from the cells. ThrowParticlesCornerByCorner is that
+    // plain walk itself: taken when the lists cannot be had, and the
+    // reference of the tests; both give the same state to the bit.
+    void ThrowParticlesCornerByCorner(double dt);
+    std::vector<uint32_t> throwingCorners;
+    std::vector<uint32_t> throwingColumnStarts;  // bucket starts of the sort by corner column
+
+    // Divergence watch, fed by sweeps that read the cells and objects
+    // anyway: the water cells' volume as the pipe stage left it (not finite
+    // when a height or flow is not), the spray volume in flight and whether
+    // every object's motion was finite after the object pass. Advance
+    // compares water plus spray, and the water alone, with the first total
+    // it saw (Advance.cpp says how).
+    double dWatchedWater = 0.0;
+    double dWatchedSpray = 0.0;
+    bool bWatchedObjectsFinite = true;
+    double dStartVolume = 0.0;
+    bool bStartVolumeKnown = false;
+    int32_t iDivergence = DIVERGENCE_NONE;
+    double dWatchedSprayAtPipes = 0.0;  // the spray beside dWatchedWater in the latest watch
+    int32_t iLastSubSteps = 0;          // steps the latest Advance took; 0 before any
+
+private:
+    // Pieces of Step, called by it alone: each relies on what the one
+    // before it left (cleared pressures, listed corners), so nothing else
+    // may run one on its own.
+
     // What Step's sweep of the grid did (GridSweeps.cpp): stages 2, 3 and 5
     // in one pass over the cells, with the test of stage 4 on each corner
     // row as it is made and the pressures set back to 0 once the pipes have
@@ -199,14 +234,6 @@ public:
     // Stage 6 without its first part, on pressures already at 0.
     void MoveEveryObject(double dt);
 
-    // Spray stage. ThrowParticles tests every corner in one row-order pass
-    // over the corner arrays (FindThrowingCorners, split among the worker
-    // threads), then emits the particles one by one in the corner-by-corner
-    // order, x outer, y inner, which fixes the random draws and the order of
-    // the subtractions from the cells. ThrowParticlesCornerByCorner is that
-    // plain walk itself: taken when the lists cannot be had, and the
-    // reference of the tests; both give the same state to the bit.
-    void ThrowParticlesCornerByCorner(double dt);
     // Fills throwingCorners with the index of every corner whose rise / dt
     // reaches dParticleThresHold, x outer, y inner; false (list unusable)
     // when memory for the lists could not be had.
@@ -214,21 +241,4 @@ public:
     // Throws the particles of throwingCorners when `listed`, else walks the
     // corners one by one.
     void EmitParticles(double dt, bool listed);
-    std::vector<uint32_t> throwingCorners;
-    std::vector<uint32_t> throwingColumnStarts;  // bucket starts of the sort by corner column
-
-    // Divergence watch, fed by sweeps that read the cells and objects
-    // anyway: the water cells' volume as the pipe stage left it (not finite
-    // when a height or flow is not), the spray volume in flight and whether
-    // every object's motion was finite after the object pass. Advance
-    // compares water plus spray, and the water alone, with the first total
-    // it saw (Advance.cpp says how).
-    double dWatchedWater = 0.0;
-    double dWatchedSpray = 0.0;
-    bool bWatchedObjectsFinite = true;
-    double dStartVolume = 0.0;
-    bool bStartVolumeKnown = false;
-    int32_t iDivergence = DIVERGENCE_NONE;
-    double dWatchedSprayAtPipes = 0.0;  // the spray beside dWatchedWater in the latest watch
-    int32_t iLastSubSteps = 0;          // steps the latest Advance took; 0 before any
 };

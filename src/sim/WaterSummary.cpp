@@ -4,29 +4,34 @@
 
 #include "sim/WaterBody.h"
 
-WaterSummary SummariseWater(const CWaterBody& body)
+WaterSummary SummariseObjects(const CWaterBody& body)
 {
     WaterSummary s;
     s.time = body.dElapsedTime;
-    if (body.HasCells())
-    {
-        const size_t cellCount = size_t(body.iSimulationWidth) * body.iSimulationHeight;
-        for (size_t i = 0; i < cellCount; ++i)
-            if (body.IsWaterCell(i))
-                s.water += double(body.CellHeight(i)) * double(body.fCellArea);
-    }
     for (const SimObject& o : body.objects)
     {
         if (o.kind == OBJECT_PARTICLE)
         {
-            const double r = o.radius;
-            s.spray += SPHERE_VOLUME_FACTOR * r * r * r;
+            s.spray += DropVolume(o.radius);
             ++s.particles;
         }
         else
         {
             ++s.objects;
         }
+    }
+    return s;
+}
+
+WaterSummary SummariseWater(const CWaterBody& body)
+{
+    WaterSummary s = SummariseObjects(body);
+    if (body.HasCells())
+    {
+        const size_t cellCount = size_t(body.iSimulationWidth) * body.iSimulationHeight;
+        for (size_t i = 0; i < cellCount; ++i)
+            if (body.IsWaterCell(i))
+                s.water += double(body.CellHeight(i)) * double(body.fCellArea);
     }
     return s;
 }

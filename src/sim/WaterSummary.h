@@ -18,3 +18,5 @@ struct WaterSummary
 };
 
 WaterSummary SummariseWater(const CWaterBody& body);
+// The same without the pass over the cells: water stays 0.
+WaterSummary SummariseObjects(const CWaterBody& body);
