@@ -13,8 +13,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "FuzzTarget.h"
+#include "MeshFileBytes.h"
 #include "assets/TgaImage.h"
 #include "config/OptionsParser.h"
 #include "sim/Random.h"
@@ -36,17 +38,10 @@ void WriteFile(const char* name, const void* bytes, size_t size)
     std::fclose(file);
 }
 
-// One triangle, version 21, no texture coordinates.
 void WriteMesh()
 {
-    unsigned char bytes[7 + 36 + 36 + 12] = {7, 21, 0, 3, 0, 1, 0};
-    const float vertices[9] = {-1, -1, 0, 1, -1, 0, 0, 1, 0};
-    const float normals[9] = {0, 0, 1, 0, 0, 1, 0, 0, 1};
-    const uint32_t indices[3] = {0, 1, 2};
-    std::memcpy(bytes + 7, vertices, 36);
-    std::memcpy(bytes + 43, normals, 36);
-    std::memcpy(bytes + 79, indices, 12);
-    WriteFile("null.obj", bytes, sizeof bytes);
+    const std::vector<unsigned char> bytes = MeshFileBytes::UnitTriangle().Encode();
+    WriteFile("null.obj", bytes.data(), bytes.size());
 }
 
 void WriteTexture()

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "MeshFileBytes.h"
 #include "app/Log.h"
 #include "assets/TgaImage.h"
 #include "config/OptionsParser.h"
@@ -19,19 +20,6 @@
 
 namespace
 {
-// Little-endian 32-bit words, floats by their bit pattern.
-void Append(std::string& out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFFu));
-}
-void Append(std::string& out, float f)
-{
-    uint32_t v;
-    std::memcpy(&v, &f, sizeof v);
-    Append(out, v);
-}
-
 // 4 x 3 pixels, no symmetry, so nothing depends on a lucky layout.
 void WriteTexture(const char* name)
 {
@@ -67,14 +55,8 @@ struct Hasher
 
 std::string SimFixtureMeshBytes()
 {
-    std::string bytes = {7, 21, 0, 3, 0, 1, 0};
-    for (float v : {-0.5f, -0.5f, 0.0f, 0.5f, -0.5f, 0.0f, 0.0f, 0.5f, 0.0f})  // vertices
-        Append(bytes, v);
-    for (int i = 0; i < 9; ++i)  // normals (0, 0, 1)
-        Append(bytes, i % 3 == 2 ? 1.0f : 0.0f);
-    for (uint32_t i = 0; i < 3; ++i)
-        Append(bytes, i);
-    return bytes;
+    const std::vector<unsigned char> bytes = MeshFileBytes::UnitTriangle().Encode();
+    return std::string(bytes.begin(), bytes.end());
 }
 
 CSimFixture::CSimFixture(const std::string& simulationOpt, const std::string& eventsOpt)
