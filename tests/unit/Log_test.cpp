@@ -82,7 +82,7 @@ TEST(Log, AttachedStreamIsFlushedButStaysOpen)
     CLog::Close(0);
     EXPECT_EQ(CLog::Write("after close"), -1);
     // Still open: it can be written and read back by its owner.
-    EXPECT_EQ(fputs("owner\n", stream), 1);
+    ASSERT_GE(fputs("owner\n", stream), 0);  // any non-negative value is success
     rewind(stream);
     char line[256];
     ASSERT_NE(fgets(line, sizeof line, stream), nullptr);
