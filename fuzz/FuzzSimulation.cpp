@@ -40,7 +40,7 @@ void WriteFile(const char* name, const void* bytes, size_t size)
 
 void WriteMesh()
 {
-    const std::vector<unsigned char> bytes = MeshFileBytes::UnitTriangle().Encode();
+    const std::vector<unsigned char> bytes = MeshFileBytes().Encode();
     WriteFile("null.obj", bytes.data(), bytes.size());
 }
 

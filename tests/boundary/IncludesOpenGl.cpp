@@ -1,3 +1,2 @@
-// Compiled only by the test core_boundary.opengl_header_stops_the_build, with
-// the display-free libraries' include path: it must not compile.
+// Must not compile: built with the display-free libraries' include path.
 #include <GL/gl.h>

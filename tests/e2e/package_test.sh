@@ -8,11 +8,7 @@ set -uo pipefail
 : "${RIPPLEX_SIM:?path of ripplex-sim}"
 : "${RIPPLEX_SOURCE_DIR:?path of the source tree}"
 : "${RIPPLEX_BUILD_DIR:?build tree to install from}"
-export LC_ALL=C
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$RIPPLEX_SOURCE_DIR/tests/e2e/checks.sh"
 
 cmake --install "$RIPPLEX_BUILD_DIR" --prefix "$work/prefix" >"$work/log" 2>&1 || fail "install: $(cat "$work/log")"
 cmake -S "$RIPPLEX_SOURCE_DIR/examples/cpp" -B "$work/build" -G Ninja \
@@ -32,5 +28,4 @@ status=$?
 grep -q "CApplication::Init -- Impossible de changer pour le r.pertoire $work/none !" "$work/err" ||
     fail "missing directory: $(cat "$work/err")"
 
-((failures == 0)) && echo "package: all checks passed"
-exit $((failures > 0))
+finish "package"

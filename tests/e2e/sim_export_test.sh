@@ -9,15 +9,10 @@
 # image cannot pass for the right one.
 set -uo pipefail
 : "${RIPPLEX_SIM:?}" "${RIPPLEX_EXR_CHECK:?}" "${RIPPLEX_SOURCE_DIR:?}"
-export LC_ALL=C
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$RIPPLEX_SOURCE_DIR/tests/e2e/checks.sh"
 
 scene="$work/scene"
-mkdir -p "$scene"
-cp "$RIPPLEX_SOURCE_DIR"/default/{bottom.obj,water.tga,bottom.tga} "$scene/"
+scene_dir "$scene"
 cat > "$scene/simulation.opt" <<'OPT'
 iSimulationWidth = 20; iSimulationHeight = 16; dSimulationSizeX = 1.0; dSimulationSizeY = 0.8;
 dDefaultHeight = 0.5; dGravity = 2.0; dForceFactor = 2.0; dParticleThresHold = 0.2;
@@ -74,5 +69,4 @@ status=$?
     $(cat "$work/err") == "ripplex-sim: cannot write $work/full/surface_00001.obj (No space left on device)" ]] ||
     fail "full device: status $status, $(wc -l <"$work/out") lines, $(cat "$work/err")"
 
-((failures == 0)) || { echo "$failures failure(s)"; exit 1; }
-echo "ripplex-sim export: all checks passed"
+finish "ripplex-sim export"

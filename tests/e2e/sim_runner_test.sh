@@ -6,16 +6,10 @@
 set -uo pipefail
 : "${RIPPLEX_SIM:?path of ripplex-sim}"
 : "${RIPPLEX_SOURCE_DIR:?path of the source tree}"
-export LC_ALL=C
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$RIPPLEX_SOURCE_DIR/tests/e2e/checks.sh"
 
-shipped="$RIPPLEX_SOURCE_DIR/default"
 scene="$work/scene"
-mkdir -p "$scene"
-cp "$shipped/bottom.obj" "$shipped/water.tga" "$shipped/bottom.tga" "$scene/"
+scene_dir "$scene"
 cat > "$scene/simulation.opt" <<'OPT'
 iSimulationWidth = 20; iSimulationHeight = 16; dSimulationSizeX = 1.0; dSimulationSizeY = 0.8;
 dDefaultHeight = 0.5; dGravity = 2.0; dFriction = 0.5; dWaterFriction = 2.0;
@@ -62,9 +56,9 @@ out=$(cd "$work" && "$RIPPLEX_SIM" --directory 2024 --steps 1 --dt:1 2>&1)
 # The shipped scene at twice its step: sane in sub-steps; in plain steps
 # (--no-substeps) it blows up, and the run stops with status 3 and one line
 # (the README's). The small scene's spray runs away by 1.62 s.
-"$RIPPLEX_SIM" -d "$shipped" --steps 100 --dt 0.06 >/dev/null 2>"$work/err" ||
+"$RIPPLEX_SIM" -d "$RIPPLEX_SOURCE_DIR/default" --steps 100 --dt 0.06 >/dev/null 2>"$work/err" ||
     fail "sub-stepped run at 0.06 s: status $?: $(cat "$work/err")"
-"$RIPPLEX_SIM" -d "$shipped" --steps 100 --dt 0.06 --no-substeps >/dev/null 2>"$work/err"
+"$RIPPLEX_SIM" -d "$RIPPLEX_SOURCE_DIR/default" --steps 100 --dt 0.06 --no-substeps >/dev/null 2>"$work/err"
 status=$?
 [[ $status -eq 3 ]] || fail "plain steps of 0.06 s gave status $status"
 grep -Eq $'^[0-9:]+ - CWaterBody::Advance -- Simulation divergente \xe0 t = 1\.0800 s : eau \xe0 72\.3 %, eau et embruns \xe0 100\.0 % du volume de d\xe9part \(pas stable maximal 0\.0456896 s, pas utilis\xe9 0\.06 s\)$' "$work/err" &&
@@ -131,5 +125,4 @@ for row in "${bad_lines[@]}"; do
     [[ -s "$work/out" ]] && fail "'$args' printed a summary"
 done
 
-((failures == 0)) || { echo "$failures failure(s)"; exit 1; }
-echo "ripplex-sim end to end: all checks passed"
+finish "ripplex-sim end to end"

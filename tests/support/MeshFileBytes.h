@@ -1,7 +1,8 @@
 // The basin-bottom mesh format written out independently of its reader,
 // for the reader's tests, the simulation fixture and the fuzzers' start
 // directories: counts high byte first, arrays little-endian whatever the
-// machine. Header-only, with no dependency on the program.
+// machine. By default one triangle, version 21, without texture
+// coordinates. Header-only, with no dependency on the program.
 #pragma once
 
 #include <cstdint>
@@ -42,14 +43,5 @@ struct MeshFileBytes
         for (uint32_t i : indices)
             put(i);
         return out;
-    }
-
-    // One upward triangle of unit size around the origin: the bottom the
-    // fixture and the fuzzers give every basin.
-    static MeshFileBytes UnitTriangle()
-    {
-        MeshFileBytes m;
-        m.vertices = {-0.5f, -0.5f, 0.0f, 0.5f, -0.5f, 0.0f, 0.0f, 0.5f, 0.0f};
-        return m;
     }
 };

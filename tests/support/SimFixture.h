@@ -50,7 +50,7 @@ public:
     const Vec3& CornerNormalAt(uint32_t x, uint32_t y) const;
     void Run(int steps, double dt);
 
-    // FNV-1a over everything a step defines: time, heights, flows, pressures,
+    // FNV-1a (by 64-bit words) over everything a step defines: time, heights, flows, pressures,
     // corner heights and normals, objects (names by text) and events.
     uint64_t StateHash() const;
 
@@ -64,8 +64,6 @@ private:
     std::string previousDirectory;
 };
 
-// A one-triangle mesh file in the program's binary format.
-std::string SimFixtureMeshBytes();
-
-// CSimFixture::StateHash of any body.
+// CSimFixture::StateHash of any body. It hashes the values in cell order,
+// not the memory that holds them, so a change of layout keeps the hashes.
 uint64_t StateHashOf(const CWaterBody& body);

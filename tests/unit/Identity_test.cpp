@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -78,13 +77,13 @@ const Row kRows[] = {
     {"even, three threads", 128, 128, 3, 200, "", true, false, 5, 0},
     {"two rows on three threads", 5003, 3, 3, 20, "", true, false, 0, 0},
     {"three rows on three threads", 5003, 5, 3, 20, "", true, false, 0, 0},
-    {"hand-made walls", 101, 99, 2, 100, "", true, true, 5, 0x56b28849a1323ab2ull},
+    {"hand-made walls", 101, 99, 2, 100, "", true, true, 5, 0xa3d96a575baf9fffull},
     {"rho, g, divisors and sizes away from 1", 97, 89, 2, 150,
      "dFluidDensity = 1.7; dGravity = 9.81; iCrossSectionDivisor = 3; iPipeDivisor = 2;"
      "dSimulationSizeX = 1.3; dSimulationSizeY = 0.7; dDefaultHeight = 0.6;",
      true, false, 5, 0},
     {"heavy spray", 101, 97, 2, 40, "dFriction = 0.05; dParticleThresHold = 0.02;", false, false, 200,
-     0xfe46529189137072ull},
+     0xa325f8b32a985fe2ull},
     {"heavier spray", 150, 99, 3, 30, "dFriction = 0.05; dParticleThresHold = 0.005;", false, false, 200, 0},
     // Every corner throws: the cap on particles stops throwing part of the
     // way through the list.
@@ -104,53 +103,16 @@ void StagesOneByOne(CWaterBody& b, double dt)
     b.MoveObjects(dt);
 }
 
-// A digest of the grid and the objects, cheap enough for every step: a
-// one-step difference (say one pipe rounded the other way) can vanish in
-// the rounding of later steps.
-uint64_t Digest(const CWaterBody& b)
-{
-    uint64_t h = 1469598103934665603ull;
-    auto mix = [&h](const void* data, size_t bytes)
-    {
-        const unsigned char* p = static_cast<const unsigned char*>(data);
-        size_t i = 0;
-        for (uint64_t word; i + 8 <= bytes; i += 8)
-        {
-            std::memcpy(&word, p + i, 8);
-            h = (h ^ word) * 1099511628211ull;
-        }
-        for (; i < bytes; ++i)
-            h = (h ^ p[i]) * 1099511628211ull;
-    };
-    const size_t cells = size_t(b.iSimulationWidth) * b.iSimulationHeight;
-    const size_t corners = size_t(b.iSimulationWidth - 1) * (b.iSimulationHeight - 1);
-    for (const float* array : {b.cellHeights, b.cellPressures, b.pipeFlows[0], b.pipeFlows[1],
-                               b.pipeFlows[2], b.pipeFlows[3], b.cornerHeights, b.previousCornerHeights})
-        mix(array, 4 * (array == b.cornerHeights || array == b.previousCornerHeights ? corners : cells));
-    mix(b.cornerNormals, corners * sizeof(Vec3));
-    for (const SimObject& o : b.objects)
-        for (const Vec3& v : {o.position, o.speed, o.acceleration})
-            mix(&v, sizeof v);
-    return h;
-}
-
-// Every array of the state, and the digests after each step, to the bit.
+// The state hashes after each step, which cover every array of the state
+// (StateHashOf), and the previous corner heights, which they leave out.
 void ExpectSameState(const CWaterBody& a, const CWaterBody& b, const std::vector<uint64_t>& hashesA,
                      const std::vector<uint64_t>& hashesB, const char* what)
 {
     SCOPED_TRACE(what);
     const auto differ = std::mismatch(hashesA.begin(), hashesA.end(), hashesB.begin());
     EXPECT_EQ(differ.first, hashesA.end()) << "first differs after step " << differ.first - hashesA.begin();
-    EXPECT_EQ(StateHashOf(a), StateHashOf(b)) << "time, objects or events";
-    const size_t cells = size_t(a.iSimulationWidth) * a.iSimulationHeight;
     const size_t corners = size_t(a.iSimulationWidth - 1) * (a.iSimulationHeight - 1);
-    EXPECT_EQ(std::memcmp(a.cellHeights, b.cellHeights, cells * 4), 0) << "heights";
-    for (int j = 0; j < PIPE_COUNT; ++j)
-        EXPECT_EQ(std::memcmp(a.pipeFlows[j], b.pipeFlows[j], cells * 4), 0) << "flows " << j;
-    EXPECT_EQ(std::memcmp(a.cellPressures, b.cellPressures, cells * 4), 0) << "pressures";
-    EXPECT_EQ(std::memcmp(a.cornerHeights, b.cornerHeights, corners * 4), 0) << "corner heights";
     EXPECT_EQ(std::memcmp(a.previousCornerHeights, b.previousCornerHeights, corners * 4), 0);
-    EXPECT_EQ(std::memcmp(a.cornerNormals, b.cornerNormals, corners * sizeof(Vec3)), 0);
 }
 
 // A pinned hash changes only when the results do. When a change to the
@@ -159,9 +121,7 @@ void ExpectSameState(const CWaterBody& a, const CWaterBody& b, const std::vector
 void ExpectPinned(const CWaterBody& body, uint64_t pinned)
 {
     const uint64_t actual = StateHashOf(body);
-    char text[32];
-    std::snprintf(text, sizeof text, "0x%016llx", static_cast<unsigned long long>(actual));
-    EXPECT_EQ(actual, pinned) << "state hash now " << text;
+    EXPECT_EQ(actual, pinned) << "state hash now 0x" << std::hex << actual;
 }
 
 TEST(Identity, FastStepEqualsThePlainLoopsToTheBit)
@@ -197,7 +157,7 @@ TEST(Identity, FastStepEqualsThePlainLoopsToTheBit)
                 else
                     (run == 1 ? ReferenceStep : StagesOneByOne)(b, 0.01);
                 throwing = std::max(throwing, b.throwingCorners.size());
-                hashes[run].push_back(Digest(b));
+                hashes[run].push_back(StateHashOf(b));  // a one-step difference can round away later
             }
         }
         EXPECT_GE(throwing, row.throwing);
@@ -214,9 +174,9 @@ TEST(Identity, FastStepEqualsThePlainLoopsToTheBit)
 TEST(Identity, ShippedScenesKeepTheirPinnedStateHash)
 {
     const struct { const char* directory; int frames; uint64_t pinned; } scenes[] = {
-        {"default", 100, 0xebe3c9194af99516ull},
-        {"fine", 100, 0x26c361c3dff3027cull},
-        {"large", 25, 0x44a38ce981ed4ea8ull},
+        {"default", 100, 0x3b8a073e23ee65cfull},
+        {"fine", 100, 0xb1f3c86d0a0efcf8ull},
+        {"large", 25, 0x0c5abd8d2d54048aull},
     };
     for (const auto& scene : scenes)
     {

@@ -18,8 +18,6 @@ namespace
 using testfiles::Bytes;
 using testfiles::Concat;
 
-using MeshFile = MeshFileBytes;
-
 bool ReadFromBytes(const Bytes& bytes, C3DSObject& mesh)
 {
     return testfiles::ReadFromBytes(bytes, [&](std::FILE* f) { return mesh.ReadOBJ(f); });
@@ -40,7 +38,7 @@ bool ReadThroughPipe(const Bytes& bytes, C3DSObject& mesh)
     return loaded;
 }
 
-void ExpectMeshIs(const C3DSObject& mesh, const MeshFile& file)
+void ExpectMeshIs(const C3DSObject& mesh, const MeshFileBytes& file)
 {
     EXPECT_EQ(mesh.vertexCount, file.vertexCount);
     EXPECT_EQ(mesh.triangleCount, file.triangleCount);
@@ -58,31 +56,31 @@ protected:
 };
 
 template <class Change>
-MeshFile Changed(Change change)
+MeshFileBytes Changed(Change change)
 {
-    MeshFile file;
+    MeshFileBytes file;
     change(file);
     return file;
 }
 
 TEST_F(MeshTest, AcceptedLayoutsReadExactly)
 {
-    const std::pair<const char*, MeshFile> cases[] = {
-        {"one triangle, shortest header (7)", MeshFile()},
+    const std::pair<const char*, MeshFileBytes> cases[] = {
+        {"one triangle, shortest header (7)", MeshFileBytes()},
         // The extra header bytes are skipped.
-        {"header 10, version 12", Changed([](MeshFile& m) { m.headerLength = 10, m.version = 12; })},
-        {"header 10, version 21", Changed([](MeshFile& m) { m.headerLength = 10; })},
+        {"header 10, version 12", Changed([](MeshFileBytes& m) { m.headerLength = 10, m.version = 12; })},
+        {"header 10, version 21", Changed([](MeshFileBytes& m) { m.headerLength = 10; })},
         // 256 and 258 only read right when the high byte comes first.
-        {"counts high byte first", Changed([](MeshFile& m) {
+        {"counts high byte first", Changed([](MeshFileBytes& m) {
              m.vertexCount = 256, m.triangleCount = 258;
              m.vertices.assign(3 * 256, 0.5f);
              m.normals.assign(3 * 256, 0.0f);
              m.indices.resize(3 * 258, 255);
          })},
-        {"texture coordinates follow the normals (any flag but 0)", Changed([](MeshFile& m) {
+        {"texture coordinates follow the normals (any flag but 0)", Changed([](MeshFileBytes& m) {
              m.texFlag = 0x02, m.texCoords = {0, 0, 4, 0, 0, 4}, m.indices = {2, 1, 0};
          })},
-        {"empty mesh", Changed([](MeshFile& m) {
+        {"empty mesh", Changed([](MeshFileBytes& m) {
              m.vertexCount = m.triangleCount = 0;
              m.vertices.clear(), m.normals.clear(), m.indices.clear();
          })},
@@ -95,8 +93,8 @@ TEST_F(MeshTest, AcceptedLayoutsReadExactly)
         ExpectMeshIs(mesh, file);
     }
     C3DSObject mesh;
-    ASSERT_TRUE(ReadFromBytes(Concat(MeshFile().Encode(), {1, 2, 3, 4, 5}), mesh)) << "trailing bytes";
-    ExpectMeshIs(mesh, MeshFile());
+    ASSERT_TRUE(ReadFromBytes(Concat(MeshFileBytes().Encode(), {1, 2, 3, 4, 5}), mesh)) << "trailing bytes";
+    ExpectMeshIs(mesh, MeshFileBytes());
     EXPECT_TRUE(tmp.Messages().empty());
 }
 
@@ -106,28 +104,28 @@ TEST_F(MeshTest, AcceptedLayoutsReadExactly)
 // A missing file is named in a second line.
 TEST_F(MeshTest, DamagedFilesAreRefusedWithTheirLineAndTheMeshKept)
 {
-    const MeshFile file;
+    const MeshFileBytes file;
     auto with = [](auto change) { return Changed(change).Encode(); };
-    Bytes cut = MeshFile().Encode();
+    Bytes cut = MeshFileBytes().Encode();
     cut.pop_back();
     const std::string shortHeader = "En-t\xEAte trop court", cutShort = "Fichier tronqu\xE9";
     const std::string outOfRange = "Indice de sommet hors limites";
     const struct { const char* name; Bytes bytes; std::string line, pipeLine; } cases[] = {
-        {"header length below 7", with([](MeshFile& m) { m.headerLength = 6; }), shortHeader, ""},
+        {"header length below 7", with([](MeshFileBytes& m) { m.headerLength = 6; }), shortHeader, ""},
         {"empty file", {}, shortHeader, ""},
         {"file ends inside the header", {10, 21, 0, 3, 0, 1, 0, 0}, shortHeader, ""},
-        {"version 13", with([](MeshFile& m) { m.version = 13; }), "Mauvaise version de fichier !", ""},
+        {"version 13", with([](MeshFileBytes& m) { m.version = 13; }), "Mauvaise version de fichier !", ""},
         {"nothing after the header", {7, 21, 0, 3, 0, 1, 0},
          cutShort + " (84 octets attendus, 0 pr\xE9sents)", cutShort},
         {"last index cut short", cut, cutShort + " (84 octets attendus, 83 pr\xE9sents)", cutShort},
-        {"announced texture coordinates missing", with([](MeshFile& m) { m.texFlag = 1; }),
+        {"announced texture coordinates missing", with([](MeshFileBytes& m) { m.texFlag = 1; }),
          cutShort + " (108 octets attendus, 84 pr\xE9sents)", cutShort},
         {"counts far beyond the file",
-         with([](MeshFile& m) { m.vertexCount = m.triangleCount = 65535, m.texFlag = 1; }),
+         with([](MeshFileBytes& m) { m.vertexCount = m.triangleCount = 65535, m.texFlag = 1; }),
          cutShort + " (2883540 octets attendus, 84 pr\xE9sents)", cutShort},
-        {"index equal to the vertex count", with([](MeshFile& m) { m.indices = {0, 1, 3}; }),
+        {"index equal to the vertex count", with([](MeshFileBytes& m) { m.indices = {0, 1, 3}; }),
          outOfRange, ""},
-        {"index 0xFFFFFFFF", with([](MeshFile& m) { m.indices = {0xFFFFFFFFu, 1, 2}; }), outOfRange, ""},
+        {"index 0xFFFFFFFF", with([](MeshFileBytes& m) { m.indices = {0xFFFFFFFFu, 1, 2}; }), outOfRange, ""},
     };
     for (const auto& c : cases)
         for (bool throughPipe : {false, true})
