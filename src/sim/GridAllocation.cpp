@@ -104,6 +104,7 @@ void CWaterBody::Release()
     FreeArray(cornerHeights);
     FreeArray(previousCornerHeights);
     FreeArray(cornerNormals);
+    nearestWaterCell.clear();
     delete pGridWorkers;
     pGridWorkers = nullptr;
 }

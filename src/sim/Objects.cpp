@@ -50,7 +50,7 @@ GridFrame MakeFrame(const CWaterBody& b)
     f.halfHeight = int32_t(f.height / 2);
     f.dx = b.dSimulationSizeX / f.width;
     f.dy = b.dSimulationSizeY / f.height;
-    f.water = b.nearestWaterCell.empty() ? nullptr : b.waterMask;
+    f.water = b.HasWallMap() ? b.waterMask : nullptr;
     return f;
 }
 
@@ -236,7 +236,7 @@ void PressDisc(CWaterBody& body, const GridFrame& f, const SimObject& o)
 // with a wall map, when that cell is a wall, to the water cell nearest it.
 void AbsorbParticleAt(CWaterBody& b, size_t cell, const SimObject& o)
 {
-    if (!b.nearestWaterCell.empty())
+    if (b.HasWallMap())
         cell = b.nearestWaterCell[cell];
     float& height = b.cellHeights[cell];
     height = static_cast<float>(height + o.radius * o.radius * o.radius * SPHERE_VOLUME_FACTOR / b.fCellArea);

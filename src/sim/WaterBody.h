@@ -166,10 +166,13 @@ public:
     // line naming the file and the reason, when it is refused.
     std::vector<uint8_t> wallMap;
     bool LoadWallMap(const char* fileName);
-    bool HasWallMap() const { return !wallMap.empty(); }
-    // With a map only, for what lands on a wall: for each cell, the index of
-    // a water cell fewest neighbour steps away (the cell itself when water).
+    // With a map laid over the grid, for what lands on a wall: for each
+    // cell, the index of a water cell fewest neighbour steps away (the cell
+    // itself when water); empty otherwise.
     std::vector<uint32_t> nearestWaterCell;
+    // A map is laid over the grid: the objects keep to its water cells and
+    // the drawing shows its walls. Without one, nothing differs to the bit.
+    bool HasWallMap() const { return !nearestWaterCell.empty(); }
     void FindNearestWaterCells();
     // With a map, the top of every wall: rest height plus 3 % of the larger
     // side of the basin. Spheres rest on it, and the drawing's blocks reach it.
