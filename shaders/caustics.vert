@@ -59,7 +59,7 @@ void main()
     vec3 flatRay = refract(-uSunDirection, vec3(0.0, 0.0, 1.0), 1.0 / WATER_INDEX);
     float length = DistanceToBottom(point, ray);
     vLandedFlat = LightCoord(point.xy + flatRay.xy * DistanceToBottom(point, flatRay)) * uLightMapSize;
-    vPassed = PastWalls(point);
+    vPassed = OverWall(point.xy) ? 0.0 : PastWalls(point);
     for (int i = 0; i < uBallCount; ++i)
         vPassed *= PastBall(point, uSunDirection, 1e6, uBalls[i]) * PastBall(point, ray, length, uBalls[i]);
     gl_Position = vec4(LightCoord(point.xy + ray.xy * length) * 2.0 - 1.0, 0.0, 1.0);

@@ -9,6 +9,19 @@ uniform vec2 uCornerCount;   // corners along x and y: the texture's size
 uniform vec4 uSurfaceRect;   // x, y of the first corner, then of the last
 uniform vec2 uCellSize;      // world units between neighbouring corners
 
+// With a wall map (uHasWalls 1), one texel per cell, 1 for a wall. The
+// cells lie one cell size wider than the corners on each side.
+uniform sampler2D uWalls;
+uniform float uHasWalls;
+
+bool OverWall(vec2 world)
+{
+    if (uHasWalls < 0.5)
+        return false;
+    vec2 cell = (world - uSurfaceRect.xy) / uCellSize + 1.0;
+    return textureLod(uWalls, cell / (uCornerCount + 1.0), 0.0).r > 0.5;
+}
+
 float HeightAt(vec2 coord)
 {
     return textureLod(uHeights, coord, 0.0).r;

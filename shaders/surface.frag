@@ -21,6 +21,8 @@ const float MAX_BEND = 0.25;
 
 void main()
 {
+    if (OverWall(vWorld.xy))
+        discard;  // the wall's box stands there
     vec3 normal = SurfaceNormal(vHeightCoord, vec2(1.0));
     vec3 toEye = uEyePosition - vWorld;
     vec3 view = normalize(toEye);

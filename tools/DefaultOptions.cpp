@@ -401,10 +401,103 @@ dEvent15ObjectColorG = 0.85;
 dEvent15ObjectColorB = 0.1;
 )opt";
 
+// island/'s events: the balls fall on both sides of the island, one on
+// the island itself, and drops keep coming on either side.
+static const char* const g_islandEventsText = R"opt(iEventNumber = 7;
+
+// Event 1. A red ball falls into the left half of the pool.
+iEvent1Type = 1;
+dEvent1Time = 0.5;
+strEvent1ObjectName = "rouge";
+dEvent1ObjectMass = 0.00045;
+dEvent1ObjectSize = 0.06;
+dEvent1ObjectPosX = -0.24;
+dEvent1ObjectPosY = 0.12;
+dEvent1ObjectPosZ = 0.5;
+dEvent1ObjectColorR = 0.9;
+dEvent1ObjectColorG = 0.1;
+dEvent1ObjectColorB = 0.1;
+
+// Event 2. A blue ball falls into the right half.
+iEvent2Type = 1;
+dEvent2Time = 2.0;
+strEvent2ObjectName = "bleue";
+dEvent2ObjectMass = 0.00026;
+dEvent2ObjectSize = 0.05;
+dEvent2ObjectPosX = 0.25;
+dEvent2ObjectPosY = -0.05;
+dEvent2ObjectPosZ = 0.5;
+dEvent2ObjectColorR = 0.1;
+dEvent2ObjectColorG = 0.3;
+dEvent2ObjectColorB = 0.9;
+
+// Event 3. A yellow ball lands on the island and stays there.
+iEvent3Type = 1;
+dEvent3Time = 4.0;
+strEvent3ObjectName = "jaune";
+dEvent3ObjectMass = 0.000134;
+dEvent3ObjectSize = 0.04;
+dEvent3ObjectPosX = 0.0;
+dEvent3ObjectPosY = 0.08;
+dEvent3ObjectPosZ = 0.45;
+dEvent3ObjectColorR = 0.95;
+dEvent3ObjectColorG = 0.85;
+dEvent3ObjectColorB = 0.1;
+
+// Event 4. From 6 s on, a drop every 4 s on the left, rolling toward the
+// channel...
+iEvent4Type = 1;
+dEvent4Time = 6.0;
+bEvent4Once = false;
+dEvent4AddTime = 4.0;
+strEvent4ObjectName = "goutte";
+dEvent4ObjectMass = 0.0000565;
+dEvent4ObjectSize = 0.03;
+dEvent4ObjectPosX = -0.2;
+dEvent4ObjectPosY = -0.26;
+dEvent4ObjectPosZ = 0.4;
+dEvent4ObjectSpeedX = 0.4;
+dEvent4ObjectColorR = 0.85;
+dEvent4ObjectColorG = 0.9;
+dEvent4ObjectColorB = 1.0;
+
+// Event 5. ...and from 8 s on, one every 4 s on the far right.
+iEvent5Type = 1;
+dEvent5Time = 8.0;
+bEvent5Once = false;
+dEvent5AddTime = 4.0;
+strEvent5ObjectName = "orange";
+dEvent5ObjectMass = 0.0000565;
+dEvent5ObjectSize = 0.03;
+dEvent5ObjectPosX = 0.22;
+dEvent5ObjectPosY = 0.25;
+dEvent5ObjectPosZ = 0.4;
+dEvent5ObjectColorR = 1.0;
+dEvent5ObjectColorG = 0.5;
+dEvent5ObjectColorB = 0.05;
+
+// Events 6 and 7. The oldest of each kind of drop is taken away every 4 s
+// once three are in the pool.
+iEvent6Type = 1;
+dEvent6Time = 17.9;
+bEvent6Once = false;
+dEvent6AddTime = 4.0;
+bEvent6AddObject = false;
+strEvent6ObjectName = "goutte";
+
+iEvent7Type = 1;
+dEvent7Time = 19.9;
+bEvent7Once = false;
+dEvent7AddTime = 4.0;
+bEvent7AddObject = false;
+strEvent7ObjectName = "orange";
+)opt";
+
 // default/ and the same scene on finer grids of the same basin. The spray
 // threshold rises in proportion to the cells along a side; everything else
 // stays, and keeps the scene's character (README.md, "Changing the grid").
-const ShippedScene g_shippedScenes[3] = {
+// island/ is default/'s pool on fine/'s grid, shaped by a wall map.
+const ShippedScene g_shippedScenes[4] = {
     {"default", "50", "0.5", "0", ""},
     {"fine", "128", "1.28", "1",
      "//\n"
@@ -416,7 +509,25 @@ const ShippedScene g_shippedScenes[3] = {
      "// large/: the scene of default/ on 512 x 512 cells of 2 mm instead of\n"
      "// 50 x 50 of 2 cm, the spray threshold raised to 0.5 x 512 / 50. Steps\n"
      "// of 0.03 s are taken in 3 sub-steps: about 340 times default/'s work.\n"},
+    {"island", "128", "1.28", "1",
+     "//\n"
+     "// island/: a round pool with an island and a channel on 128 x 128 cells,\n"
+     "// drawn by walls.tga (README.md, \"Any basin shape\"); the spray\n"
+     "// threshold as fine/'s, raised to 0.5 x 128 / 50.\n",
+     true, g_islandEventsText},
 };
+
+bool IsIslandWall(double x, double y)
+{
+    const double pool = 0.46, island = 0.12, islandY = 0.08, dam = 0.03;
+    if (x * x + y * y >= pool * pool)
+        return true;
+    const double iy = y - islandY;
+    if (x * x + iy * iy < island * island)
+        return true;
+    const bool inChannel = y > -0.30 && y < -0.22;
+    return x > -dam && x < dam && !inChannel;
+}
 
 // Replaces the one line "key = ...;" of `text`.
 static void SetValue(std::string& text, const std::string& key, const char* value)
@@ -433,7 +544,36 @@ std::string SimulationOptFor(const ShippedScene& scene)
     SetValue(text, "iSimulationWidth", scene.cellsPerSide);
     SetValue(text, "iSimulationHeight", scene.cellsPerSide);
     SetValue(text, "dParticleThresHold", scene.particleThreshold);
+    if (scene.wallMap)
+        text += "\n// The basin seen from above, one pixel per cell (+x to the right, +y\n"
+                "// up): dark pixels are walls, the border always is.\n"
+                "strWallMapFileName = \"walls.tga\";\n";
     return text;
+}
+
+// A scene with a wall map is watched from a little higher, looking down
+// at about 37 degrees, so that the walls hide less of the water.
+std::string SceneOptFor(const ShippedScene& scene)
+{
+    std::string text = g_sceneOptText;
+    if (!scene.wallMap)
+        return text;
+    text.insert(text.find('\n') + 1, "//\n// island/: the camera a little higher than default/'s.\n");
+    SetValue(text, "v3fCamEyeY", "-1.05");
+    SetValue(text, "v3fCamEyeZ", "0.95");
+    SetValue(text, "v3fCamDirY", "0.8");
+    SetValue(text, "v3fCamDirZ", "-0.6");
+    SetValue(text, "v3fCamUpwY", "0.6");
+    SetValue(text, "v3fCamUpwZ", "0.8");
+    return text;
+}
+
+std::string EventsOptFor(const ShippedScene& scene)
+{
+    if (scene.events == nullptr)
+        return g_eventsOptText;
+    const std::string text = g_eventsOptText;
+    return text.substr(0, text.find("\niEventNumber") + 1) + scene.events;
 }
 
 std::string GraphicsOptFor(const ShippedScene& scene)

@@ -20,7 +20,9 @@ extern const DefaultOptionFile g_defaultOptionFiles[4];
 
 // A shipped working directory: its name, the cells along each side, the
 // spray threshold and the look (option texts), and a note put after the
-// first line of its simulation.opt. Every other file is default/'s.
+// first line of its simulation.opt. A scene with a wall map also has its
+// own events (after default/'s explanation of the keys) and a camera of
+// its own. Every other file is default/'s.
 struct ShippedScene
 {
     const char* directory;
@@ -28,11 +30,20 @@ struct ShippedScene
     const char* particleThreshold;
     const char* look;
     const char* note;
+    bool wallMap = false;           // walls.tga, made by the generator
+    const char* events = nullptr;   // null: default/'s events
 };
 
-// default/, fine/ and large/, in that order.
-extern const ShippedScene g_shippedScenes[3];
+// default/, fine/, large/ and island/, in that order.
+extern const ShippedScene g_shippedScenes[4];
 
-// The simulation.opt and graphics.opt of a shipped scene.
+// The option files of a shipped scene.
 std::string SimulationOptFor(const ShippedScene& scene);
 std::string GraphicsOptFor(const ShippedScene& scene);
+std::string SceneOptFor(const ShippedScene& scene);
+std::string EventsOptFor(const ShippedScene& scene);
+
+// island/'s basin seen from above, at a point of the 1 x 1 basin (world x,
+// y in -0.5 .. 0.5): a round pool, an island in its middle and a dam from
+// the island to the rim on either side, the near dam cut by a channel.
+bool IsIslandWall(double x, double y);

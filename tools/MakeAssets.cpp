@@ -1,7 +1,8 @@
 // ripplex-make-assets OUTDIR [SCENE]: writes every file of a shipped
-// working directory (default/, or fine/ or large/ when SCENE names them),
-// the same bytes on every run: the water's sphere-map texture, the sand of
-// the basin bottom, the bottom mesh and the four option files. OUTDIR is
+// working directory (default/, or fine/, large/ or island/ when SCENE names
+// them), the same bytes on every run: the water's sphere-map texture, the
+// sand of the basin bottom, the bottom mesh, the four option files and,
+// for island/, its wall map. OUTDIR is
 // made, with its parents, when it does not exist.
 //
 // Deliberately not done: no clock, no system randomness, no maths-library
@@ -9,6 +10,7 @@
 // patterns, not photographs.
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -212,6 +214,23 @@ std::vector<unsigned char> EncodeBottomMesh()
     return out;
 }
 
+// One pixel per cell, black for a wall, white for water, sampled at the
+// cell's centre as the viewer draws the cells.
+bool WriteWallMap(const std::string& path, int cells)
+{
+    CTgaImage image;
+    if (!image.Allocate(uint16_t(cells), uint16_t(cells), 24))
+        return false;
+    for (int y = 0; y < cells; ++y)
+        for (int x = 0; x < cells; ++x)
+        {
+            const bool wall = IsIslandWall((x + 0.5) / cells - 0.5, (y + 0.5) / cells - 0.5);
+            const double level = wall ? 0.0 : 255.0;
+            PutPixel(image, x, y, Colour{level, level, level});
+        }
+    return CTgaImage::TgaImageSave(path.c_str(), &image, false);
+}
+
 bool WriteBytes(const std::string& path, const void* bytes, size_t size)
 {
     std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -232,7 +251,7 @@ int main(int argc, char** argv)
             scene = &s;
     if (argc != 2 && !(argc == 3 && std::strcmp(argv[2], scene->directory) == 0))
     {
-        std::fprintf(stderr, "usage: %s OUTDIR [default|fine|large]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUTDIR [default|fine|large|island]\n", argv[0]);
         return 2;
     }
     const std::string dir = argv[1];
@@ -259,11 +278,17 @@ int main(int argc, char** argv)
     report(WriteBytes(dir + "/bottom.obj", mesh.data(), mesh.size()), dir + "/bottom.obj");
     const std::string simulationOpt = SimulationOptFor(*scene);
     const std::string graphicsOpt = GraphicsOptFor(*scene);
+    const std::string sceneOpt = SceneOptFor(*scene);
+    const std::string eventsOpt = EventsOptFor(*scene);
+    if (scene->wallMap)
+        report(WriteWallMap(dir + "/walls.tga", std::atoi(scene->cellsPerSide)), dir + "/walls.tga");
     for (const DefaultOptionFile& file : g_defaultOptionFiles)
     {
         std::string path = dir + "/" + file.fileName;
         const char* text = file.text == g_simulationOptText   ? simulationOpt.c_str()
                            : file.text == g_graphicsOptText ? graphicsOpt.c_str()
+                           : file.text == g_sceneOptText    ? sceneOpt.c_str()
+                           : file.text == g_eventsOptText   ? eventsOpt.c_str()
                                                               : file.text;
         report(WriteBytes(path, text, std::strlen(text)), path);
     }

@@ -290,60 +290,80 @@ bool CTgaImage::TgaImageRead(std::FILE* file, CTgaImage* _ctiImage, const char* 
         CLog::Write("CTgaImage::TgaImageLoad -- Erreur ! Le pointeur _ctiImage est NULL !");
         return false;
     }
-    auto refuse = [fileName](const char* why) {
-        CLog::Write("CTgaImage::TgaImageLoad -- Fichier %s %s", fileName, why);
+    TgaReadReport report;
+    switch (TgaImageReadQuietly(file, _ctiImage, &report))
+    {
+    case TGA_LOADED:
+        return true;
+    case TGA_TRUNCATED:
+        CLog::Write("CTgaImage::TgaImageLoad -- Fichier %s tronqu\xE9 : les pixels manquants "
+                    "sont mis \xE0 z\xE9ro", fileName);
+        return true;
+    case TGA_UNREADABLE:
+        CLog::Write("CTgaImage::TgaImageLoad -- Fichier %s illisible", fileName);
         return false;
-    };
+    case TGA_SHORT_HEADER:
+        CLog::Write("CTgaImage::TgaImageLoad -- Fichier %s trop court pour un en-t\xEAte TGA",
+                    fileName);
+        return false;
+    case TGA_UNSUPPORTED:
+        CLog::Write("CTgaImage::TgaImageLoad -- Fichier %s : image %s (type %u) de %u bits "
+                    "par pixel non support\xE9" "e, seules les couleurs vraies de 24 ou 32 bits "
+                    "se lisent",
+                    fileName, ImageKind(report.imageType), unsigned(report.imageType),
+                    unsigned(report.bitsPerPixel));
+        return false;
+    case TGA_TOO_LARGE:
+        CLog::Write("CTgaImage::TgaImageLoad -- Image trop grande (%u x %u) : %s",
+                    unsigned(report.width), unsigned(report.height), fileName);
+        return false;
+    case TGA_NO_MEMORY:
+        break;
+    }
+    CLog::Write("CTgaImage::TgaImageLoad -- M\xE9moire insuffisante : %s", fileName);
+    return false;
+}
+
+// A truncated file still fills the image (the missing pixels 0): a texture
+// shows what it has, and a caller that needs every pixel refuses it.
+TgaReadOutcome CTgaImage::TgaImageReadQuietly(std::FILE* file, CTgaImage* _ctiImage,
+                                              TgaReadReport* report)
+{
     unsigned char header[TGA_HEADER_SIZE];
     size_t headerBytes = std::fread(header, 1, sizeof(header), file);
     unsigned char skipped[255];
     if (headerBytes == sizeof(header))
         headerBytes += std::fread(skipped, 1, header[0], file);
     if (std::ferror(file))
-        return refuse("illisible");
+        return TGA_UNREADABLE;
     if (headerBytes < 3 || headerBytes < sizeof(header) + header[0])
-        return refuse("trop court pour un en-t\xEAte TGA");
+        return TGA_SHORT_HEADER;
     uint8_t imageType = header[2];
     uint16_t newWidth = LittleEndian16(header + 12);
     uint16_t newHeight = LittleEndian16(header + 14);
     uint8_t newBitsPerPixel = header[16];
+    *report = TgaReadReport{imageType, newBitsPerPixel, newWidth, newHeight};
     if ((imageType != TGA_TYPE_TRUE_COLOUR && imageType != TGA_TYPE_TRUE_COLOUR_RLE) ||
         (newBitsPerPixel != 24 && newBitsPerPixel != 32))
-    {
-        CLog::Write("CTgaImage::TgaImageLoad -- Fichier %s : image %s (type %u) de %u bits "
-                    "par pixel non support\xE9" "e, seules les couleurs vraies de 24 ou 32 bits "
-                    "se lisent",
-                    fileName, ImageKind(imageType), unsigned(imageType), unsigned(newBitsPerPixel));
-        return false;
-    }
+        return TGA_UNSUPPORTED;
 
     size_t pixelCount = size_t(newWidth) * newHeight;
     if (pixelCount > MAX_LOAD_PIXELS)
-    {
-        CLog::Write("CTgaImage::TgaImageLoad -- Image trop grande (%u x %u) : %s",
-                    unsigned(newWidth), unsigned(newHeight), fileName);
-        return false;
-    }
+        return TGA_TOO_LARGE;
     size_t bytesPerPixel = newBitsPerPixel / 8;
     // One byte more than needed so that an empty image still has a buffer
     // (and its release stays silent).
     std::unique_ptr<unsigned char[]> pixels(
         new (std::nothrow) unsigned char[pixelCount * bytesPerPixel + 1]);
     if (!pixels)
-    {
-        CLog::Write("CTgaImage::TgaImageLoad -- M\xE9moire insuffisante : %s", fileName);
-        return false;
-    }
+        return TGA_NO_MEMORY;
     const bool complete =
         imageType == TGA_TYPE_TRUE_COLOUR
             ? ReadOrZero(file, pixels.get(), pixelCount * bytesPerPixel) ==
                   pixelCount * bytesPerPixel
             : DecodeRunLengthPackets(file, pixels.get(), pixelCount, bytesPerPixel);
     if (std::ferror(file))
-        return refuse("illisible");
-    if (!complete)
-        CLog::Write("CTgaImage::TgaImageLoad -- Fichier %s tronqu\xE9 : les pixels manquants "
-                    "sont mis \xE0 z\xE9ro", fileName);
+        return TGA_UNREADABLE;
     SwapRedAndBlue(pixels.get(), pixelCount, bytesPerPixel);
     if (header[17] & TGA_TOP_LEFT_ORIGIN)
         FlipRows(pixels.get(), newWidth, newHeight, bytesPerPixel);
@@ -353,7 +373,7 @@ bool CTgaImage::TgaImageRead(std::FILE* file, CTgaImage* _ctiImage, const char* 
     _ctiImage->width = newWidth;
     _ctiImage->height = newHeight;
     _ctiImage->bitsPerPixel = newBitsPerPixel;
-    return true;
+    return complete ? TGA_LOADED : TGA_TRUNCATED;
 }
 
 // The caller's buffer is never modified: pixels are turned to B, G, R on

@@ -7,6 +7,26 @@
 #include <cstdint>
 #include <cstdio>
 
+// What a quiet read made of a file, and what its header said.
+enum TgaReadOutcome : int
+{
+    TGA_LOADED = 0,
+    TGA_TRUNCATED,     // loaded, the pixels the file lacks set to 0
+    TGA_UNREADABLE,    // the stream failed
+    TGA_SHORT_HEADER,  // too short for a header
+    TGA_UNSUPPORTED,   // not 24- or 32-bit true colour
+    TGA_TOO_LARGE,
+    TGA_NO_MEMORY,
+};
+
+struct TgaReadReport
+{
+    uint8_t imageType = 0;
+    uint8_t bitsPerPixel = 0;
+    uint16_t width = 0;
+    uint16_t height = 0;
+};
+
 class CTgaImage
 {
 public:
@@ -20,6 +40,10 @@ public:
     // `fileName` names the stream in the log lines.
     static bool TgaImageRead(std::FILE* file, CTgaImage* _ctiImage,
                              const char* fileName = "(flux)");
+    // The same read without a log line: the caller words the refusal.
+    // `report` holds the header's fields once one was read.
+    static TgaReadOutcome TgaImageReadQuietly(std::FILE* file, CTgaImage* _ctiImage,
+                                              TgaReadReport* report);
     static bool TgaImageSave(const char* fileName, CTgaImage* _ctiImage, bool rle);
     void cvUnloadImage();
 

@@ -42,7 +42,7 @@ std::vector<EdgeBox> PoolEdgeBoxes(const CWaterBody& body, float bottomZ)
                 y1 = std::max(water.maxY, y0);
     const float deckFoot = rim - DECK_THICKNESS * size;
     const float wallTile = WALL_TILE * size, deckTile = DECK_TILE * size;
-    return {
+    std::vector<EdgeBox> boxes = {
         // Walls: left and right run the whole length, near and far fit between.
         {{x0 - t, y0 - t, foot}, {x0, y1 + t, rim}, WALL_COLOUR, wallTile},
         {{x1, y0 - t, foot}, {x1 + t, y1 + t, rim}, WALL_COLOUR, wallTile},
@@ -54,6 +54,36 @@ std::vector<EdgeBox> PoolEdgeBoxes(const CWaterBody& body, float bottomZ)
         {{x0 - t, y0 - t - reach, deckFoot}, {x1 + t, y0 - t, rim}, DECK_COLOUR, deckTile},
         {{x0 - t, y1 + t, deckFoot}, {x1 + t, y1 + t + reach, rim}, DECK_COLOUR, deckTile},
     };
+    const std::vector<EdgeBox> runs = WallRunBoxes(body, foot);
+    boxes.insert(boxes.end(), runs.begin(), runs.end());
+    return boxes;
+}
+
+std::vector<EdgeBox> WallRunBoxes(const CWaterBody& body, float foot)
+{
+    std::vector<EdgeBox> boxes;
+    if (!body.HasWallMap() || !body.HasCells())
+        return boxes;
+    const uint32_t W = body.iSimulationWidth, H = body.iSimulationHeight;
+    const float dx = body.CellSizeX(), dy = body.CellSizeY();
+    const float halfX = body.dSimulationSizeX * 0.5f, halfY = body.dSimulationSizeY * 0.5f;
+    const float top = body.WallTop(), tile = WALL_TILE * BasinSize(body);
+    for (uint32_t y = 1; y + 1 < H; ++y)
+        for (uint32_t x = 1; x + 1 < W;)
+        {
+            if (body.IsWaterCell(x + size_t(y) * W))
+            {
+                ++x;
+                continue;
+            }
+            const uint32_t first = x;
+            while (x + 1 < W && !body.IsWaterCell(x + size_t(y) * W))
+                ++x;
+            boxes.push_back({{float(first) * dx - halfX, float(y) * dy - halfY, foot},
+                             {float(x) * dx - halfX, float(y + 1) * dy - halfY, top},
+                             WALL_COLOUR, tile});
+        }
+    return boxes;
 }
 
 void AppendBoxFaces(const EdgeBox& box, std::vector<float>& out)

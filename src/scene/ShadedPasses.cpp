@@ -34,6 +34,7 @@ enum TextureUnit : int
     UNIT_BOTTOM_TEXTURE = 2,
     UNIT_LIGHT_MAP = 3,
     UNIT_SCENE_COLOUR = 4,
+    UNIT_WALLS = 5,
 };
 
 // The sun of the shaded look shines from where the fixed look's light
@@ -95,6 +96,9 @@ void SetHeights(const CShaderProgram& program, const SceneResources& scene)
     program.Set("uCornerCount", float(scene.cornersX), float(scene.cornersY));
     program.Set("uSurfaceRect", scene.water.minX, scene.water.minY, scene.water.maxX, scene.water.maxY);
     program.Set("uCellSize", scene.cellSize[0], scene.cellSize[1]);
+    program.Set("uWalls", UNIT_WALLS);
+    program.Set("uHasWalls", scene.walls != 0 ? 1.0f : 0.0f);
+    BindTexture(UNIT_WALLS, scene.walls);
 }
 
 bool SurfaceDrawable(const SceneResources& scene)
@@ -394,6 +398,7 @@ bool SceneResources::Prepare(const CWaterBody& body, const ShadedPrograms& progr
         if (!NoError())
             return false;
     }
+    PrepareWalls(body);
     PrepareBottom(body, programs);
     return true;
 }
@@ -480,6 +485,25 @@ void SceneResources::PrepareEdge(const CWaterBody& body, float bottomZ)
     glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(faces.size() * sizeof(float)), faces.data(), GL_STATIC_DRAW);
 }
 
+void SceneResources::PrepareWalls(const CWaterBody& body)
+{
+    if (!body.HasWallMap())
+        return;
+    const uint32_t W = body.iSimulationWidth, H = body.iSimulationHeight;
+    std::vector<unsigned char> texels(size_t(W) * H);
+    for (size_t i = 0; i < texels.size(); ++i)
+        texels[i] = body.IsWaterCell(i) ? 0 : 255;
+    ClearErrors();
+    glGenTextures(1, &walls);
+    BindTexture(UNIT_WALLS, walls);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, GLsizei(W), GLsizei(H), 0, GL_RED, GL_UNSIGNED_BYTE, texels.data());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    SetLinearClamped(GL_NEAREST);
+    if (!NoError())
+        DeleteTexture(walls);  // drawn as without a map, the wall boxes still standing
+}
+
 void SceneResources::UploadHeights(const CWaterBody& body) const
 {
     if (heights == 0 || body.cornerHeights == nullptr)
@@ -492,6 +516,7 @@ void SceneResources::UploadHeights(const CWaterBody& body) const
 void SceneResources::Release()
 {
     DeleteTexture(heights);
+    DeleteTexture(walls);
     DeleteBuffer(bottomVertices);
     DeleteBuffer(bottomIndices);
     DeleteBuffer(edgeVertices);

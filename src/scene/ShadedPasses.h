@@ -118,6 +118,9 @@ public:
     uint32_t cornersX = 0;
     uint32_t cornersY = 0;
     GLuint heights = 0;
+    // With a wall map, one texel per cell, 1 for a wall (R8, nearest): the
+    // surface is not drawn over walls and the caustics bring no light there.
+    GLuint walls = 0;
     Camera::WaterRect water{};
     float cellSize[2] = {};
     float rim = 0.0f;
@@ -134,6 +137,7 @@ public:
 
 private:
     void PrepareBottom(const CWaterBody& body, const ShadedPrograms& programs);
+    void PrepareWalls(const CWaterBody& body);
     void PrepareEdge(const CWaterBody& body, float bottomZ);
 };
 

@@ -1,7 +1,8 @@
 // DrawWaterBodyGL: the five passes that put the simulation on screen, in
-// a fixed order: the textured basin bottom, the solid spheres, the cell
-// grid (F9), the translucent sphere-mapped water surface, then the spray
-// particles with the water's state still in force.
+// a fixed order: the textured basin bottom, the solid spheres (and, with a
+// wall map, its walls as blocks), the cell grid (F9), the translucent
+// sphere-mapped water surface, then the spray particles with the water's
+// state still in force.
 //
 // The surface is indexed triangles over one vertex array (SurfaceMesh),
 // the spheres one mesh built once (SphereMesh), the cell grid a vertex
@@ -25,6 +26,7 @@
 #include "app/Log.h"
 #include "common/GraphicsHooks.h"
 #include "scene/PassTimes.h"
+#include "scene/PoolEdge.h"
 #include "scene/SphereMesh.h"
 #include "scene/SurfaceMesh.h"
 #include "sim/WaterBody.h"
@@ -34,6 +36,8 @@ namespace
 
 // Four vertices per cell, 3 floats each.
 std::vector<float> g_cellPositions;
+// The faces of the wall blocks, rebuilt each frame in the same storage.
+std::vector<float> g_wallFaces;
 SurfaceMesh g_surface;
 SphereMesh g_sphere;
 
@@ -72,6 +76,28 @@ void DrawSpheres(const CWaterBody& body, ObjectKind kind)
         glPopMatrix();
     }
     sphere.End();
+}
+
+// With a wall map, a lit block per run of wall cells, from the basin's
+// floor up to the wall top; nothing at all without one.
+void DrawWallBlocks(const CWaterBody& body)
+{
+    if (!body.HasWallMap())
+        return;
+    g_wallFaces.clear();
+    for (const EdgeBox& box : WallRunBoxes(body, 0.0f))
+        AppendBoxFaces(box, g_wallFaces);
+    glEnable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glBegin(GL_TRIANGLES);
+    for (size_t i = 0; i + EDGE_VERTEX_FLOATS <= g_wallFaces.size(); i += EDGE_VERTEX_FLOATS)
+    {
+        const float* v = &g_wallFaces[i];
+        glNormal3f(v[3], v[4], v[5]);
+        glColor3f(v[6] * 0.8f, v[7] * 0.75f, v[8] * 0.7f);  // a warmer stone than the tiles
+        glVertex3f(v[0], v[1], v[2]);
+    }
+    glEnd();
 }
 
 // The bottom mesh is modelled over [−1, 1]² and scaled onto the area that
@@ -237,6 +263,7 @@ void DrawWaterBodyGL(const CWaterBody& body)
     DrawBottom(body);
     times.End(BOTTOM);
     DrawSpheres(body, OBJECT_SOLID);
+    DrawWallBlocks(body);
     times.End(SPHERES);
 
     glEnable(GL_BLEND);

@@ -78,6 +78,14 @@ bool CWaterBody::AllocateGrid()
         std::fill(row, row + W, borderRow ? 0 : 1);
         row[0] = row[W - 1] = 0;
     }
+    nearestWaterCell.clear();
+    if (wallMap.size() == cellCount)
+    {
+        for (size_t i = 0; i < cellCount; ++i)
+            if (wallMap[i])
+                waterMask[i] = 0;
+        FindNearestWaterCells();
+    }
     // The corner heights are filled by the first UpdateCornerHeights; they
     // start at 0 so that nothing ever reads indeterminate memory.
     std::fill(cornerHeights, cornerHeights + cornerCount, 0.0f);
@@ -96,6 +104,7 @@ void CWaterBody::Release()
     FreeArray(cornerHeights);
     FreeArray(previousCornerHeights);
     FreeArray(cornerNormals);
+    nearestWaterCell.clear();
     delete pGridWorkers;
     pGridWorkers = nullptr;
 }

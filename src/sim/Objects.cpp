@@ -39,6 +39,7 @@ struct GridFrame
     int32_t halfHeight;
     float dx;            // cell size along x, SX / W as a float
     float dy;
+    const uint8_t* water;  // with a wall map the body's water mask, else null
 };
 
 GridFrame MakeFrame(const CWaterBody& b)
@@ -50,6 +51,7 @@ GridFrame MakeFrame(const CWaterBody& b)
     f.halfHeight = int32_t(f.height / 2);
     f.dx = b.CellSizeX();
     f.dy = b.CellSizeY();
+    f.water = b.HasWallMap() ? b.waterMask : nullptr;
     return f;
 }
 
@@ -86,13 +88,30 @@ double NextUnitRandom()
 }
 
 // The four cells around corner (x, y), in the fixed order, each give a
-// quarter of the particle's volume, walls included.
-void TakeWaterAround(CWaterBody& b, uint32_t x, uint32_t y, float e)
+// quarter of the particle's volume, walls included. With a wall map only
+// the water cells among them give, in equal shares, so walls keep their
+// heights and the spray takes no more than it carries; false (nothing
+// taken) when none of them is water.
+bool TakeWaterAround(CWaterBody& b, const GridFrame& f, uint32_t x, uint32_t y, float e)
 {
     const uint32_t w = b.iSimulationWidth;
     const size_t around[4] = {x + y * w, x + (y + 1) * w, (x + 1) + (y + 1) * w, (x + 1) + y * w};
+    if (f.water == nullptr)
+    {
+        for (size_t i : around)
+            b.cellHeights[i] = static_cast<float>(b.cellHeights[i] - e * 0.25);
+        return true;
+    }
+    int count = 0;
     for (size_t i : around)
-        b.cellHeights[i] = static_cast<float>(b.cellHeights[i] - e * 0.25);
+        count += f.water[i] != 0;
+    if (count == 0)
+        return false;
+    const double share = 1.0 / count;
+    for (size_t i : around)
+        if (f.water[i])
+            b.cellHeights[i] = static_cast<float>(b.cellHeights[i] - e * share);
+    return true;
 }
 
 // e is the excess rise of the corner (height per cell area), base the
@@ -165,6 +184,14 @@ struct Disc
         const float ey = j * f.dy - y;
         return ex * ex + ey * ey <= radiusSquared;
     }
+    // With a wall map, only water cells are pressed.
+    bool Presses(int32_t i, int32_t j, const GridFrame& f) const
+    {
+        if (!Covers(i, j, f))
+            return false;
+        return f.water == nullptr ||
+               f.water[uint32_t(f.halfWidth + i) + uint32_t(f.halfHeight + j) * f.width] != 0;
+    }
 };
 
 Disc DiscAround(const CWaterBody& body, const GridFrame& f, float x, float y, float radius)
@@ -178,7 +205,7 @@ int32_t CountCells(const Disc& d, const GridFrame& f)
     int32_t n = 0;
     for (int32_t a = d.a.first; a <= d.a.last; ++a)
         for (int32_t b = d.b.first; b <= d.b.last; ++b)
-            n += d.Covers(a, b, f);
+            n += d.Presses(a, b, f);
     return n;
 }
 
@@ -187,7 +214,7 @@ void SetPressure(CWaterBody& body, const Disc& d, const GridFrame& f, float pres
 {
     for (int32_t a = d.a.first; a <= d.a.last; ++a)
         for (int32_t b = d.b.first; b <= d.b.last; ++b)
-            if (d.Covers(a, b, f))
+            if (d.Presses(a, b, f))
                 body.cellPressures[uint32_t(f.halfWidth + a) + uint32_t(f.halfHeight + b) * f.width] = pressure;
 }
 
@@ -206,11 +233,19 @@ void PressDisc(CWaterBody& body, const GridFrame& f, const SimObject& o)
 }
 
 // A particle that touches the water gives its whole volume to the cell
-// whose corner it fell on, (cx + 1, cy + 1), which is always in the grid.
+// whose corner it fell on, (cx + 1, cy + 1), which is always in the grid;
+// with a wall map, when that cell is a wall, to the water cell nearest it.
+void AbsorbParticleAt(CWaterBody& b, size_t cell, const SimObject& o)
+{
+    if (b.HasWallMap())
+        cell = b.nearestWaterCell[cell];
+    float& height = b.cellHeights[cell];
+    height = static_cast<float>(height + o.radius * o.radius * o.radius * SPHERE_VOLUME_FACTOR / b.fCellArea);
+}
+
 void AbsorbParticle(CWaterBody& b, uint32_t cx, uint32_t cy, const SimObject& o)
 {
-    float& height = b.cellHeights[(cx + 1) + (cy + 1) * b.iSimulationWidth];
-    height = static_cast<float>(height + o.radius * o.radius * o.radius * SPHERE_VOLUME_FACTOR / b.fCellArea);
+    AbsorbParticleAt(b, (cx + 1) + (cy + 1) * size_t(b.iSimulationWidth), o);
 }
 
 void PutBackAbove(SimObject& o)
@@ -275,9 +310,66 @@ bool MoveOutsideBasin(const CWaterBody& b, SimObject& o)
     return true;
 }
 
+// The cell under a horizontal position, as the drawing places the cells;
+// false off the grid (or for a position that is not finite).
+bool FindCellUnder(const CWaterBody& b, const GridFrame& f, float x, float y, size_t* cell)
+{
+    const float gx = std::floor((x + b.dSimulationSizeX * 0.5f) / f.dx);
+    const float gy = std::floor((y + b.dSimulationSizeY * 0.5f) / f.dy);
+    if (!(gx >= 0.0f && gy >= 0.0f && gx < float(f.width) && gy < float(f.height)))
+        return false;
+    *cell = uint32_t(gx) + uint32_t(gy) * size_t(f.width);
+    return true;
+}
+
+// With a wall map: whether that cell is a wall. Off the grid counts as no
+// wall (the corner test decides there).
+bool IsOverWall(const CWaterBody& b, const GridFrame& f, float x, float y)
+{
+    size_t cell = 0;
+    return FindCellUnder(b, f, x, y, &cell) && f.water[cell] == 0;
+}
+
+// A wall under an object whose bottom is below the wall top. A particle
+// gives its water to the nearest water cell and leaves (false). A sphere
+// that came down from above the top rests on it, sliding with the water's
+// friction; one that came from the side bounces off it: it goes back to
+// where it was and its speed turns around along each axis whose move
+// alone would have entered the wall.
+bool MeetWall(CWaterBody& body, const GridFrame& f, SimObject& o, const Vec3& before, double dt)
+{
+    const float top = body.WallTop();
+    if (o.kind != OBJECT_SOLID)
+    {
+        size_t cell = 0;
+        FindCellUnder(body, f, o.position.x, o.position.y, &cell);  // over a wall: in the grid
+        AbsorbParticleAt(body, cell, o);
+        return false;
+    }
+    if (before.z - o.radius >= top || IsOverWall(body, f, before.x, before.y))
+    {
+        const double slide = 1.0 - body.dWaterFriction * dt;
+        const float keep = static_cast<float>(slide > 0.0 ? slide : 0.0);
+        o.position.z = top + o.radius;
+        o.speed = {o.speed.x * keep, o.speed.y * keep, 0.0f};
+        o.acceleration.z = 0.0f;
+        return true;
+    }
+    const bool alongX = IsOverWall(body, f, o.position.x, before.y);
+    const bool alongY = IsOverWall(body, f, before.x, o.position.y);
+    if (alongX || !alongY)
+        o.speed.x = -o.speed.x;
+    if (alongY || !alongX)
+        o.speed.y = -o.speed.y;
+    o.position.x = before.x;
+    o.position.y = before.y;
+    return true;
+}
+
 // One object's pass; false when it leaves the list.
 bool MoveObject(CWaterBody& body, const GridFrame& f, SimObject& o, float t, double dt)
 {
+    const Vec3 before = o.position;
     o.speed.x += o.acceleration.x * t;
     o.speed.y += o.acceleration.y * t;
     o.speed.z += o.acceleration.z * t;
@@ -289,6 +381,19 @@ bool MoveObject(CWaterBody& body, const GridFrame& f, SimObject& o, float t, dou
     uint32_t cy = 0;
     if (!FindCornerUnder(f, o.position, &cx, &cy))
         return MoveOutsideBasin(body, o);
+    if (f.water != nullptr && IsOverWall(body, f, o.position.x, o.position.y))
+    {
+        if (o.position.z - o.radius > body.WallTop())
+        {
+            o.acceleration.z = -body.dGravity;
+            return true;
+        }
+        if (!MeetWall(body, f, o, before, dt))
+            return false;
+        // Bounced back over the water it came from.
+        if (!FindCornerUnder(f, o.position, &cx, &cy) || IsOverWall(body, f, o.position.x, o.position.y))
+            return true;
+    }
     const float hs = body.cornerHeights[cx + cy * (f.width - 1)];
     if (o.position.z - o.radius > hs)
     {
@@ -309,16 +414,18 @@ bool MoveObject(CWaterBody& body, const GridFrame& f, SimObject& o, float t, dou
     return true;
 }
 // Throws the particle of corner i = (x, y), which passed the rise test:
-// takes its water out of the four cells and appends it.
-void ThrowFromCorner(CWaterBody& b, const GridFrame& f, uint32_t x, uint32_t y,
-                                size_t i, double dt)
+// takes its water out of the four cells and appends it. False when there
+// was no water to throw (a corner among walls only).
+bool ThrowFromCorner(CWaterBody& b, const GridFrame& f, uint32_t x, uint32_t y, size_t i, double dt)
 {
     const float p = b.previousCornerHeights[i];
     const float rise = b.cornerHeights[i] - p;
     const float e = static_cast<float>(rise - b.dParticleThresHold * dt);
     const float base = static_cast<float>(p + b.dParticleThresHold * dt);
-    TakeWaterAround(b, x, y, e);
+    if (!TakeWaterAround(b, f, x, y, e))
+        return false;
     b.objects.push_back(MakeParticle(b, f, x, y, e, base, dt));
+    return true;
 }
 }  // namespace
 
@@ -347,8 +454,7 @@ void CWaterBody::EmitParticles(double dt, bool listed)
     {
         if (liveParticles >= MAX_LIVE_PARTICLES)
             return;
-        ThrowFromCorner(*this, f, i % columns, i / columns, i, dt);
-        ++liveParticles;
+        liveParticles += ThrowFromCorner(*this, f, i % columns, i / columns, i, dt);
     }
 }
 
@@ -368,8 +474,7 @@ void CWaterBody::ThrowParticlesCornerByCorner(double dt)
                 continue;
             if (liveParticles >= MAX_LIVE_PARTICLES)
                 return;
-            ThrowFromCorner(*this, f, x, y, i, dt);
-            ++liveParticles;
+            liveParticles += ThrowFromCorner(*this, f, x, y, i, dt);
         }
     }
 }

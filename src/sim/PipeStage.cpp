@@ -6,13 +6,10 @@
 // interior cells C, x outer, y inner, which updates each pipe of C not yet
 // updated in this step, then sums C's eight flows into its volume change.
 // Unrolled, that loop gives each pipe an owner: the earlier of its two
-// cells when that one is interior and the other is water, else the later
-// one when it is interior and the earlier is water; a pipe with no owner
-// carries 0 at each interior end. A cell's volume change takes its flows as
-// they stood when the loop reached it, which differs from their final
-// values only for a water cell's pipe toward a later interior wall (still
-// 0 then). The two ends of an updated pipe hold opposite flows, so one
-// value per pipe holds both.
+// cells when that one is interior and both are water, else the later one
+// when it is interior and both are water; a pipe with a wall at either end
+// has no owner and carries 0 at each interior end. The two ends of an
+// updated pipe hold opposite flows, so one value per pipe holds both.
 //
 // Layout: each pipe is stored once, at its earlier cell, as the flow from
 // there toward PIPE_DIRECTIONS[j]; its flow as seen from the later cell is
@@ -57,9 +54,12 @@ void UpdatePipeOfAnyKinds(const GridArrays& g, const PipeConstants& c, uint32_t 
     const bool toInterior = g.IsInterior(uint32_t(nx), uint32_t(ny));
     const size_t a = x + size_t(y) * g.W, b = size_t(nx) + size_t(ny) * g.W;
     float& flow = g.flow[j][a];
-    if (fromInterior && g.water[b])
+    // Walls never move, so their pipes carry nothing: water that flowed
+    // into a wall would be lost, since the wall keeps its height.
+    const bool bothWater = g.water[a] && g.water[b];
+    if (fromInterior && bothWater)
         flow = AcceleratedFlow(c, flow, g.height[a], g.pressure[a], g.height[b], g.pressure[b]);
-    else if (toInterior && g.water[a])
+    else if (toInterior && bothWater)
         flow = -AcceleratedFlow(c, -flow, g.height[b], g.pressure[b], g.height[a], g.pressure[a]);
     else if (fromInterior)
         flow = 0.0f;
@@ -126,16 +126,22 @@ void SettleCellsOfAnyKinds(size_t n, const float* __restrict f2, const float* __
     const float* f7UpLeft = f7Up - 1;
     const float* f3Left = f3 - 1;
     const float* f2DownLeft = f2Down - 1;
+    const uint8_t* wUpLeft = wUp - 1;
+    const uint8_t* wLeft = wHere - 1;
+    const uint8_t* wDownLeft = wDown - 1;
     for (size_t i = 0; i < n; ++i)
     {
-        // Toward a later interior wall a water cell saw 0: the wall updates
-        // that pipe only after the cell.
+        // Toward a wall a water cell sees the +0 it wrote itself, whatever
+        // the sign of the zero stored at the other end.
         const float forward2 = wUp[i + 1] ? f2[i] : 0.0f;
         const float forward3 = wHere[i + 1] ? f3[i] : 0.0f;
         const float forward6 = wDown[i] ? f6[i] : 0.0f;
         const float forward7 = wDown[i + 1] ? f7[i] : 0.0f;
-        const float flows[8] = {-f7UpLeft[i], -f6Up[i], forward2, forward3,
-                                -f3Left[i],   -f2DownLeft[i], forward6, forward7};
+        const float back0 = wUpLeft[i] ? -f7UpLeft[i] : 0.0f;
+        const float back1 = wUp[i] ? -f6Up[i] : 0.0f;
+        const float back4 = wLeft[i] ? -f3Left[i] : 0.0f;
+        const float back5 = wDownLeft[i] ? -f2DownLeft[i] : 0.0f;
+        const float flows[8] = {back0, back1, forward2, forward3, back4, back5, forward6, forward7};
         float change = 0.0f;
         for (float flow : flows)
             change = static_cast<float>(change - flow * dt);

@@ -26,6 +26,7 @@ struct AssetNames
     const char* bottomMesh;
     const char* waterTexture;
     const char* bottomTexture;
+    const char* wallMap;  // empty: no map
 };
 
 struct DerivedConstants
@@ -134,6 +135,7 @@ static AssetNames ReadParameters(CWaterBody& b, const COptionList& o, int* width
     names.waterTexture = o.GetString("strWaterTextureFileName", "null.tga");
     names.bottomTexture = o.GetString("strBottomTextureFileName", "null.tga");
     b.iThreads = o.GetInt("iThreads", 0);
+    names.wallMap = o.GetString("strWallMapFileName", "");
     return names;
 }
 
@@ -220,6 +222,9 @@ bool CWaterBody::Init()
     if (!LoadTextureFile(&waterTexture, names.waterTexture))
         return false;
     if (!LoadTextureFile(&bottomTexture, names.bottomTexture))
+        return false;
+    wallMap.clear();
+    if (names.wallMap[0] != '\0' && !LoadWallMap(names.wallMap))
         return false;
 
     dElapsedTime = 0.0;

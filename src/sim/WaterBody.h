@@ -157,9 +157,30 @@ public:
     // toward a wall of the border carries 0.
     float* pipeFlows[PIPE_COUNT] = {};
     // The kinds as a mask: 1 water, 0 wall (any other value counts as
-    // water). The border is walls from allocation on; nothing in the
-    // simulation changes a kind afterwards.
+    // water). The border is walls from allocation on, and so is every cell
+    // the wall map darkens; nothing in the simulation changes a kind
+    // afterwards. A pipe with a wall at either end carries nothing, and a
+    // wall keeps the rest height it was allocated with.
     uint8_t* waterMask = nullptr;
+
+    // The wall map (WallMap.cpp), from "strWallMapFileName": empty without
+    // one, else W�H values, 1 where the map makes the cell a wall.
+    // AllocateGrid lays it over the border walls when its size is the
+    // grid's. LoadWallMap reads and checks the file; false, with one log
+    // line naming the file and the reason, when it is refused.
+    std::vector<uint8_t> wallMap;
+    bool LoadWallMap(const char* fileName);
+    // With a map laid over the grid, for what lands on a wall: for each
+    // cell, the index of a water cell fewest neighbour steps away (the cell
+    // itself when water); empty otherwise.
+    std::vector<uint32_t> nearestWaterCell;
+    // A map is laid over the grid: the objects keep to its water cells and
+    // the drawing shows its walls. Without one, nothing differs to the bit.
+    bool HasWallMap() const { return !nearestWaterCell.empty(); }
+    void FindNearestWaterCells();
+    // With a map, the top of every wall: rest height plus 3 % of the larger
+    // side of the basin. Spheres rest on it, and the drawing's blocks reach it.
+    float WallTop() const;
     // (W−1)·(H−1) each. Each update of the corner heights writes the new
     // ones over the previous ones' array and swaps the two pointers, so a
     // pointer to either is good only until the next step.

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The files shipped in default/, fine/ and large/ are exactly what the
+# The files shipped in default/, fine/, large/ and island/ are exactly what the
 # generator writes: run into empty directories (made on the way), it gives
 # the same set of files with the same bytes; a directory that cannot be
 # made is reported, not ignored.
@@ -10,7 +10,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 status=0
-for scene in default fine large; do
+for scene in default fine large island; do
     "$RIPPLEX_MAKE_ASSETS" "$work/new/$scene" "$scene"
     diff -r "$RIPPLEX_SOURCE_DIR/$scene" "$work/new/$scene" || {
         echo "$scene/ differs from what ripplex-make-assets writes for it"

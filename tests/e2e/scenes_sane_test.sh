@@ -4,7 +4,7 @@
 # shortened run (scripts/check-scenes with no argument runs two minutes).
 set -euo pipefail
 : "${RIPPLEX_SIM:?path of ripplex-sim}"
-for scene in default fine large; do
+for scene in default fine large island; do
     log=$("$RIPPLEX_SIM" --directory "${RIPPLEX_SOURCE_DIR:?}/$scene" --steps 1 2>&1 >/dev/null)
     [[ -z $log ]] || { echo "FAIL: $scene logs: $log"; exit 1; }
 done

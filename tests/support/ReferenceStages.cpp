@@ -102,7 +102,7 @@ void ReferenceUpdatePipes(CWaterBody& b, double dt)
                 PlainCell& N = CellAt(x + b.neighbourOffsets[k], y + b.neighbourOffsets[8 + k]);
                 if (!C.pipeDone[k])
                 {
-                    if (N.water)
+                    if (C.water && N.water)
                     {
                         C.flow[k] += dt * b.fPipeCrossSection *
                                      (b.fDensityGravity * (C.height - N.height) + C.pressure -

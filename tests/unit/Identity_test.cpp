@@ -4,8 +4,8 @@
 // whole final state must agree to the bit. Rows vary the grid's shape and
 // threads (grids under 96 x 96 cells run on one thread whatever iThreads
 // says; more bands than rows leave one empty), the spray (up to the cap on
-// particles in flight), hand-made walls, and the parameters away from 1.
-// Two rows and the shipped scenes also keep a pinned state hash.
+// particles in flight), hand-made walls, a wall map, and the parameters
+// away from 1. Two rows and the shipped scenes also keep a pinned state hash.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +17,7 @@
 
 #include "ReferenceStages.h"
 #include "SimFixture.h"
+#include "WallMapBytes.h"
 #include "app/WaterBodyLoader.h"
 #include "sim/Random.h"
 
@@ -59,6 +60,18 @@ void MakeWalls(CWaterBody& b)
     at(0, 10) = at(20, 0) = at(100, 98) = 1;
 }
 
+// An island with a wall the drops fly into, and a strip of the border
+// left white (it stays walls).
+std::string IslandMap(uint32_t w, uint32_t h)
+{
+    return WallMapBytes(w, h, [](uint32_t x, uint32_t y) {
+        const int dx = int(x) - 64, dy = int(y) - 64;
+        const bool wall = dx * dx + dy * dy < 400 || (x >= 50 && x <= 52 && y >= 80 && y <= 110) ||
+                          (y < 3 && x > 20);
+        return wall ? WALL_BLACK : WATER_WHITE;
+    });
+}
+
 struct Row
 {
     const char* name;
@@ -68,6 +81,7 @@ struct Row
     bool events, walls;
     size_t throwing;  // some step has at least this many corners throwing
     uint64_t pinned;  // StateHashOf after the last step; 0: not pinned
+    bool wallMap = false;
 };
 
 const Row kRows[] = {
@@ -77,7 +91,9 @@ const Row kRows[] = {
     {"even, three threads", 128, 128, 3, 200, "", true, false, 5, 0},
     {"two rows on three threads", 5003, 3, 3, 20, "", true, false, 0, 0},
     {"three rows on three threads", 5003, 5, 3, 20, "", true, false, 0, 0},
-    {"hand-made walls", 101, 99, 2, 100, "", true, true, 5, 0xa3d96a575baf9fffull},
+    {"hand-made walls", 101, 99, 2, 100, "", true, true, 5, 0xd358696ba5bb6722ull},
+    {"wall map, three threads", 128, 128, 3, 150, "strWallMapFileName = \"walls.tga\";", true, false,
+     5, 0, true},
     {"rho, g, divisors and sizes away from 1", 97, 89, 2, 150,
      "dFluidDensity = 1.7; dGravity = 9.81; iCrossSectionDivisor = 3; iPipeDivisor = 2;"
      "dSimulationSizeX = 1.3; dSimulationSizeY = 0.7; dDefaultHeight = 0.6;",
@@ -133,8 +149,14 @@ TEST(Identity, FastStepEqualsThePlainLoopsToTheBit)
                                     std::to_string(row.width) + "; iSimulationHeight = " +
                                     std::to_string(row.height) + "; iThreads = " +
                                     std::to_string(row.threads) + ";";
-        CSimFixture f(options, row.events ? kEvents : "");
-        ASSERT_TRUE(f.initialised) << f.LogText();
+        SimFixtureFiles files;
+        files.simulationOpt = options;
+        files.eventsOpt = row.events ? kEvents : "";
+        files.init = false;
+        CSimFixture f(files);
+        if (row.wallMap)
+            f.WriteFile("walls.tga", IslandMap(row.width, row.height));
+        ASSERT_TRUE(f.body.Init()) << f.LogText();
         // Same directory and options: the plain loops, and the stages one by one.
         auto reference = std::make_unique<CWaterBody>();
         ASSERT_TRUE(reference->Init());
@@ -177,6 +199,7 @@ TEST(Identity, ShippedScenesKeepTheirPinnedStateHash)
         {"default", 100, 0x3b8a073e23ee65cfull},
         {"fine", 100, 0xb1f3c86d0a0efcf8ull},
         {"large", 25, 0x0c5abd8d2d54048aull},
+        {"island", 100, 0xa29c1e34624b60feull},
     };
     for (const auto& scene : scenes)
     {

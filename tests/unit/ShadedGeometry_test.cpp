@@ -109,4 +109,31 @@ TEST(ShadedGeometry, WallsStandOnTheWaterEdgesAndFaceOutward)
     }
 }
 
+
+// A box per run of interior wall cells along a row, each cell where the
+// cell grid draws it, up to the wall top; none without a map.
+TEST(ShadedGeometry, WallRunsBecomeBoxesOnlyWithAMap)
+{
+    CWaterBody body;
+    SetBasin(body, 7, 4, 1.4f, 0.8f, 0.15f);
+    ASSERT_TRUE(body.AllocateGrid());
+    EXPECT_TRUE(WallRunBoxes(body, 0.0f).empty());
+    body.wallMap.assign(7 * 4, 0);
+    for (uint32_t i : {1u + 7u, 2u + 7u, 4u + 7u, 5u + 14u})
+        body.wallMap[i] = 1;
+    ASSERT_TRUE(body.AllocateGrid());
+    const std::vector<EdgeBox> boxes = WallRunBoxes(body, -0.1f);
+    const struct { int first, end, row; } runs[] = {{1, 3, 1}, {4, 5, 1}, {5, 6, 2}};
+    ASSERT_EQ(boxes.size(), 3u);
+    for (size_t k = 0; k < 3; ++k)
+    {
+        EXPECT_FLOAT_EQ(boxes[k].min.x, runs[k].first * 0.2f - 0.7f) << k;
+        EXPECT_FLOAT_EQ(boxes[k].max.x, runs[k].end * 0.2f - 0.7f) << k;
+        EXPECT_FLOAT_EQ(boxes[k].min.y, runs[k].row * 0.2f - 0.4f) << k;
+        EXPECT_FLOAT_EQ(boxes[k].max.y, (runs[k].row + 1) * 0.2f - 0.4f) << k;
+        EXPECT_EQ(boxes[k].min.z, -0.1f);
+        EXPECT_FLOAT_EQ(boxes[k].max.z, 0.15f + 0.03f * 1.4f);
+    }
+    EXPECT_EQ(PoolEdgeBoxes(body, 0.0f).size(), 8u + 3u);
+}
 }  // namespace
