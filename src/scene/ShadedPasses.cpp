@@ -18,6 +18,7 @@
 #include "EmbeddedShaders.h"
 #include "scene/PoolEdge.h"
 #include "scene/ScreenMesh.h"
+#include "scene/SurfaceGeometry.h"
 #include "scene/WaterBodyDraw.h"
 #include "sim/WaterBody.h"
 
@@ -489,6 +490,7 @@ void SceneResources::PrepareWalls(const CWaterBody& body)
 {
     if (!body.HasWallMap())
         return;
+    dryCorners = SurfaceGeometry::DryCorners(body);
     const uint32_t W = body.iSimulationWidth, H = body.iSimulationHeight;
     std::vector<unsigned char> texels(size_t(W) * H);
     for (size_t i = 0; i < texels.size(); ++i)
@@ -509,8 +511,13 @@ void SceneResources::UploadHeights(const CWaterBody& body) const
     if (heights == 0 || body.cornerHeights == nullptr)
         return;
     BindTexture(UNIT_HEIGHTS, heights);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, GLsizei(cornersX), GLsizei(cornersY), GL_RED, GL_FLOAT,
-                    body.cornerHeights);
+    const float* drawn = body.cornerHeights;
+    if (!dryCorners.empty())
+    {
+        SurfaceGeometry::FillDryCorners(body, dryCorners, body.cornerHeights, drawnHeights);
+        drawn = drawnHeights.data();
+    }
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, GLsizei(cornersX), GLsizei(cornersY), GL_RED, GL_FLOAT, drawn);
 }
 
 void SceneResources::Release()
@@ -522,6 +529,8 @@ void SceneResources::Release()
     DeleteBuffer(edgeVertices);
     bottomHeights.Release();
     bottomIndexCount = edgeVertexCount = 0;
+    dryCorners.clear();
+    drawnHeights.clear();
     preparedFor = nullptr;
 }
 

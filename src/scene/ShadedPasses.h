@@ -121,6 +121,10 @@ public:
     // With a wall map, one texel per cell, 1 for a wall (R8, nearest): the
     // surface is not drawn over walls and the caustics bring no light there.
     GLuint walls = 0;
+    // With a wall map, the corners among walls only, uploaded at the rest
+    // height (SurfaceGeometry::DryCorners) through a copy of the heights.
+    std::vector<uint32_t> dryCorners;
+    mutable std::vector<float> drawnHeights;
     Camera::WaterRect water{};
     float cellSize[2] = {};
     float rim = 0.0f;

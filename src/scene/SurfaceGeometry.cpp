@@ -110,4 +110,29 @@ void FillVertices(const CWaterBody& body, const SurfaceGrid& grid, float* positi
     });
 }
 
+std::vector<uint32_t> DryCorners(const CWaterBody& body)
+{
+    std::vector<uint32_t> dry;
+    if (!body.HasWallMap() || !body.HasCells() || body.iSimulationWidth < 2 || body.iSimulationHeight < 2)
+        return dry;
+    const size_t W = body.iSimulationWidth;
+    for (uint32_t y = 0; y + 1 < body.iSimulationHeight; ++y)
+        for (uint32_t x = 0; x + 1 < W; ++x)
+        {
+            const size_t cell = x + y * W;
+            if (!body.IsWaterCell(cell) && !body.IsWaterCell(cell + 1) && !body.IsWaterCell(cell + W) &&
+                !body.IsWaterCell(cell + W + 1))
+                dry.push_back(uint32_t(x + y * (W - 1)));
+        }
+    return dry;
+}
+
+void FillDryCorners(const CWaterBody& body, const std::vector<uint32_t>& dry, const float* corners,
+                    std::vector<float>& out)
+{
+    out.assign(corners, corners + size_t(body.iSimulationWidth - 1) * (body.iSimulationHeight - 1));
+    for (uint32_t i : dry)
+        out[i] = body.dDefaultHeight;
+}
+
 }  // namespace SurfaceGeometry

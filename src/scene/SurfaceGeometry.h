@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "common/Vec3.h"
 
@@ -78,5 +79,16 @@ void FillIndices(const SurfaceGrid& grid, uint32_t* indices);
 // simulation, then one centre per quad in drawing order.
 void FillVertices(const CWaterBody& body, const SurfaceGrid& grid, float* positions,
                   float* normals);
+
+// With a wall map, the corners whose four cells are all walls, at entry
+// x + y·(W−1); none without one. The simulation leaves them at 0, under the
+// walls: drawn as they are, the surface would slope down into the walls at
+// the water's edge.
+std::vector<uint32_t> DryCorners(const CWaterBody& body);
+
+// The corner heights as drawn: `corners` with every dry corner at the water's
+// rest height, so the surface meets the walls level.
+void FillDryCorners(const CWaterBody& body, const std::vector<uint32_t>& dry, const float* corners,
+                    std::vector<float>& out);
 
 }  // namespace SurfaceGeometry

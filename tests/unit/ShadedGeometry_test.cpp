@@ -1,6 +1,7 @@
 // The shaded look's geometry that needs no window: where the surface
 // stands, how finely the screen asks for it to be cut, and the boxes of
-// the pool's edge. Expected values are worked out by hand.
+// the pool's edge, the walls of a wall map. Expected values are worked out
+// by hand.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +9,7 @@
 
 #include "scene/PoolEdge.h"
 #include "scene/ScreenMesh.h"
+#include "scene/SurfaceGeometry.h"
 #include "sim/WaterBody.h"
 
 namespace
@@ -135,5 +137,20 @@ TEST(ShadedGeometry, WallRunsBecomeBoxesOnlyWithAMap)
         EXPECT_FLOAT_EQ(boxes[k].max.z, 0.15f + 0.03f * 1.4f);
     }
     EXPECT_EQ(PoolEdgeBoxes(body, 0.0f).size(), 8u + 3u);
+
+    // Of the 6 x 3 corners, three have only walls around them: beside the
+    // run at (1..2, 1) and the bottom border, and beside (5, 2) and the top
+    // right. Drawn, they stand at the rest height; the others as computed.
+    const std::vector<uint32_t> dry = SurfaceGeometry::DryCorners(body);
+    EXPECT_EQ(dry, (std::vector<uint32_t>{0, 1, 17}));
+    std::vector<float> corners(18), drawn;
+    for (size_t i = 0; i < corners.size(); ++i)
+        corners[i] = 0.01f * float(i);
+    SurfaceGeometry::FillDryCorners(body, dry, corners.data(), drawn);
+    for (size_t i = 0; i < corners.size(); ++i)
+        EXPECT_EQ(drawn[i], i == 0 || i == 1 || i == 17 ? 0.15f : corners[i]) << i;
+    body.wallMap.clear();
+    ASSERT_TRUE(body.AllocateGrid());
+    EXPECT_TRUE(SurfaceGeometry::DryCorners(body).empty());
 }
 }  // namespace
