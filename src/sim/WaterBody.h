@@ -164,7 +164,7 @@ public:
     uint8_t* waterMask = nullptr;
 
     // The wall map (WallMap.cpp), from "strWallMapFileName": empty without
-    // one, else W·H values, 1 where the map makes the cell a wall.
+    // one, else WÂ·H values, 1 where the map makes the cell a wall.
     // AllocateGrid lays it over the border walls when its size is the
     // grid's. LoadWallMap reads and checks the file; false, with one log
     // line naming the file and the reason, when it is refused.

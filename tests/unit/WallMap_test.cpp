@@ -10,6 +10,7 @@
 
 #include "SimFixture.h"
 #include "WallMapBytes.h"
+#include "sim/WaterSummary.h"
 
 namespace
 {
@@ -30,16 +31,11 @@ struct MappedFixture
     }
 };
 
-// Water in the cells plus spray in flight, in double.
+// Water in the cells plus spray in flight, as the runner sums them.
 double WaterAndSpray(const CWaterBody& b)
 {
-    double sum = 0.0;
-    for (size_t i = 0; i < size_t(b.iSimulationWidth) * b.iSimulationHeight; ++i)
-        sum += b.IsWaterCell(i) ? double(b.CellHeight(i)) * b.fCellArea : 0.0;
-    for (const SimObject& o : b.objects)
-        if (o.kind == OBJECT_PARTICLE)
-            sum += SPHERE_VOLUME_FACTOR * double(o.radius) * o.radius * o.radius;
-    return sum;
+    const WaterSummary s = SummariseWater(b);
+    return s.water + s.spray;
 }
 
 TEST(WallMap, DarkPixelsByLumaBecomeWallsBottomRowFirstBorderAlwaysWalls)
